@@ -1,0 +1,35 @@
+# Every external library the project links, found once for all targets.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
+pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
+pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
+pkg_check_modules(FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
+find_package(JPEG REQUIRED)
+set(OpenGL_GL_PREFERENCE GLVND)
+find_package(OpenGL REQUIRED COMPONENTS OpenGL GLX)
+if(NOT TARGET OpenGL::GLU)
+  message(FATAL_ERROR "GLU not found (install libglu1-mesa-dev)")
+endif()
+
+find_path(LAME_INCLUDE_DIR lame/lame.h)
+find_library(LAME_LIBRARY mp3lame)
+if(NOT LAME_INCLUDE_DIR OR NOT LAME_LIBRARY)
+  message(FATAL_ERROR "LAME not found (install libmp3lame-dev)")
+endif()
+add_library(Lame::Lame UNKNOWN IMPORTED)
+set_target_properties(Lame::Lame PROPERTIES IMPORTED_LOCATION ${LAME_LIBRARY}
+                      INTERFACE_INCLUDE_DIRECTORIES ${LAME_INCLUDE_DIR})
+
+# Fixed-function GL 1.x through the compatibility profile: GL + GLU.
+add_library(vx_gl INTERFACE)
+target_link_libraries(vx_gl INTERFACE OpenGL::GL OpenGL::GLU)
+target_compile_definitions(vx_gl INTERFACE GL_GLEXT_PROTOTYPES)
+
+if(VX_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+if(VX_BENCH)
+  find_package(benchmark REQUIRED)
+endif()

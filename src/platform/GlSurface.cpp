@@ -1,0 +1,53 @@
+#include "platform/GlSurface.h"
+
+#include <SDL.h>
+
+namespace platform {
+
+std::unique_ptr<GlSurface> GlSurface::create(const std::string& title, int width, int height,
+                                             bool visible, std::string* error) {
+    auto fail = [error](const char* what) -> std::unique_ptr<GlSurface> {
+        if (error) *error = std::string(what) + ": " + SDL_GetError();
+        return nullptr;
+    };
+    if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return fail("cannot initialise video");
+
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+    SDL_Window* window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
+    if (!window) return fail("cannot create window");
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) {
+        SDL_DestroyWindow(window);
+        return fail("cannot create GL context");
+    }
+    SDL_GL_MakeCurrent(window, context);
+
+    std::unique_ptr<GlSurface> surface(new GlSurface);
+    surface->window_ = window;
+    surface->context_ = context;
+    surface->width_ = width;
+    surface->height_ = height;
+    return surface;
+}
+
+GlSurface::~GlSurface() {
+    if (context_) SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
+    if (window_) SDL_DestroyWindow(static_cast<SDL_Window*>(window_));
+}
+
+void GlSurface::swapBuffers() { SDL_GL_SwapWindow(static_cast<SDL_Window*>(window_)); }
+
+void* GlSurface::procAddress(const char* name) const { return SDL_GL_GetProcAddress(name); }
+
+}  // namespace platform
