@@ -1,0 +1,17 @@
+#pragma once
+#include <functional>
+#include <string>
+
+namespace app {
+
+// The program-wide fatal error report: shows the pointer, puts up a modal box captioned "Error"
+// with the text (and prints the text on stderr), posts a quit request, then returns to the caller,
+// which goes on with its next step.
+void reportFatalError(const std::string& text);
+
+// Replaces what reportFatalError does (tests record the texts instead of showing a box).
+// Returns the handler in force before; an empty handler restores the real report.
+using FatalErrorHandler = std::function<void(const std::string&)>;
+FatalErrorHandler setFatalErrorHandler(FatalErrorHandler handler);
+
+}  // namespace app
