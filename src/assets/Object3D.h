@@ -96,6 +96,9 @@ public:
     std::vector<Object3DFace> faces;       // F
     std::vector<float> positions;          // V x 3, the ones drawn
     bool insideOut = false;                // reversed winding and negated normals when drawing
+
+private:
+    void drawBlended(float a) const;
 };
 
 // m = (1 - a) * faceNormal - a * vertexNormal, normalised; (0, 0, 1) when m is zero.
