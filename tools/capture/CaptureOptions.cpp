@@ -1,0 +1,197 @@
+#include "CaptureOptions.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "FrameTiming.h"
+
+namespace capture {
+
+namespace {
+
+constexpr int kMaxFps = 1000;
+constexpr int kMinSide = 16;
+constexpr int kMaxSide = 8192;
+
+// Whole decimal number in int range, nothing else in the text.
+bool parseInt(const std::string& text, int* value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (errno != 0 || *end != '\0' || v < INT_MIN || v > INT_MAX) return false;
+    *value = static_cast<int>(v);
+    return true;
+}
+
+bool parseSize(const std::string& text, int* width, int* height) {
+    const auto x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    return parseInt(text.substr(0, x), width) && parseInt(text.substr(x + 1), height);
+}
+
+}  // namespace
+
+bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* options,
+                         std::string* error) {
+    CaptureOptions& o = *options;
+    bool toGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool hasValue = false;
+        if (name.size() > 2 && name.compare(0, 2, "--") == 0) {
+            const auto eq = name.find('=');
+            if (eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name.resize(eq);
+                hasValue = true;
+            }
+        }
+        // Takes the option's value: the text after '=' or the next argument.
+        auto take = [&](std::string* out) {
+            if (hasValue) {
+                *out = value;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                *error = "option " + name + " needs a value";
+                return false;
+            }
+            *out = args[++i];
+            return true;
+        };
+        auto takeInt = [&](int* out, const char* what) {
+            std::string text;
+            if (!take(&text)) return false;
+            if (!parseInt(text, out)) {
+                *error = "option " + name + ": '" + text + "' is not " + what;
+                return false;
+            }
+            return true;
+        };
+        auto noValue = [&]() {
+            if (hasValue) *error = "option " + name + " takes no value";
+            return !hasValue;
+        };
+
+        if (name == "-h" || name == "--help") {
+            if (!noValue()) return false;
+            o.help = true;
+        } else if (name == "--fps") {
+            if (!takeInt(&o.fps, "a whole number of frames per second")) return false;
+            if (o.fps < 1 || o.fps > kMaxFps) {
+                *error = "option --fps: " + std::to_string(o.fps) + " is out of range (1 to " +
+                         std::to_string(kMaxFps) + " frames per second)";
+                return false;
+            }
+        } else if (name == "--size") {
+            std::string text;
+            if (!take(&text)) return false;
+            if (!parseSize(text, &o.width, &o.height)) {
+                *error = "option --size: '" + text + "' is not WIDTHxHEIGHT (for example 640x480)";
+                return false;
+            }
+            if (o.width < kMinSide || o.width > kMaxSide || o.height < kMinSide || o.height > kMaxSide) {
+                *error = "option --size: " + text + " is out of range (each side " +
+                         std::to_string(kMinSide) + " to " + std::to_string(kMaxSide) + " pixels)";
+                return false;
+            }
+        } else if (name == "--from") {
+            if (!takeInt(&o.fromMs, "a music time in milliseconds")) return false;
+        } else if (name == "--to") {
+            if (!takeInt(&o.toMs, "a music time in milliseconds")) return false;
+            toGiven = true;
+        } else if (name == "-o" || name == "--output") {
+            if (!take(&o.output)) return false;
+            if (o.output.empty()) {
+                *error = "option " + name + " needs a file name";
+                return false;
+            }
+        } else if (name == "--still") {
+            std::string text;
+            if (!take(&text)) return false;
+            StillRequest still;
+            const auto eq = text.find('=');
+            const std::string msText = text.substr(0, eq);
+            if (!parseInt(msText, &still.ms)) {
+                *error = "option --still: '" + msText + "' is not a music time in milliseconds";
+                return false;
+            }
+            still.path = eq == std::string::npos ? "still-" + msText + ".png" : text.substr(eq + 1);
+            if (still.path.empty()) {
+                *error = "option --still: no file name after '='";
+                return false;
+            }
+            o.stills.push_back(still);
+        } else if (name == "--run-dir") {
+            if (!take(&o.runDir)) return false;
+            if (o.runDir.empty()) {
+                *error = "option --run-dir needs a directory";
+                return false;
+            }
+        } else if (name == "-y" || name == "--overwrite") {
+            if (!noValue()) return false;
+            o.overwrite = true;
+        } else {
+            *error = (!name.empty() && name[0] == '-' ? "unknown option " : "unexpected argument ") +
+                     std::string("'") + args[i] + "'";
+            return false;
+        }
+    }
+    if (o.help) return true;
+
+    if (o.output.empty() && o.stills.empty()) o.output = "vorthalimex.mp4";
+    if (!o.output.empty()) {
+        if (o.fromMs < kFirstFrameMs) {
+            *error = "option --from: " + std::to_string(o.fromMs) + " is before the show's first frame (" +
+                     std::to_string(kFirstFrameMs) + " ms)";
+            return false;
+        }
+        if (o.fromMs >= kShowEndMs) {
+            *error = "option --from: " + std::to_string(o.fromMs) + " is at or after the end of the show (" +
+                     std::to_string(kShowEndMs) + " ms)";
+            return false;
+        }
+        if (toGiven && o.toMs <= o.fromMs) {
+            *error = "the time range " + std::to_string(o.fromMs) + " to " + std::to_string(o.toMs) +
+                     " ms is empty";
+            return false;
+        }
+        if (o.width % 2 != 0 || o.height % 2 != 0) {
+            *error = "option --size: the video needs an even width and height (H.264 4:2:0), not " +
+                     std::to_string(o.width) + "x" + std::to_string(o.height);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string captureUsage(const std::string& program) {
+    return "Usage: " + program + " [options]\n"
+           "Renders the show offline, frame by frame at a fixed rate, into an H.264 MP4 video with\n"
+           "its soundtrack (through the ffmpeg program) and/or into PNG stills. Frame n shows music\n"
+           "time 400 + n * 1000 / fps ms, the live show's clock, until beat 608 (" +
+           std::to_string(kShowEndMs - 1) + " ms).\n"
+           "Runs on an X display (xvfb-run works) from a directory holding data/ and blow.job.\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output FILE   write the video to FILE (default vorthalimex.mp4 when no --still\n"
+           "                      is given; with --still and no --output only the stills are made)\n"
+           "      --fps N         frames per second of the video, 1 to 1000 (default 60)\n"
+           "      --size WxH      window and frame size in pixels (default 640x480; even for video)\n"
+           "      --from MS       start the video at music time MS (default 400, the first frame)\n"
+           "      --to MS         end the video before music time MS (default: the end of the show)\n"
+           "      --still MS[=FILE]\n"
+           "                      write the frame at music time MS as a PNG to FILE (default\n"
+           "                      still-MS.png); may be given several times\n"
+           "      --run-dir DIR   directory with data/ and blow.job (default: the current one)\n"
+           "  -y, --overwrite     replace output files that already exist\n"
+           "  -h, --help          show this text\n"
+           "\n"
+           "Escape or closing the window stops the capture early; the video keeps what was done.\n"
+           "Example: xvfb-run -a " + program + " --run-dir build/release/run -o show.mp4\n";
+}
+
+}  // namespace capture

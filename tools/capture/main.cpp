@@ -1,0 +1,233 @@
+// vorthalimex-capture: renders the show offline at a fixed frame rate into an MP4 video with its
+// soundtrack and/or PNG stills, on the same window, content and frame composer as the live show.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CaptureOptions.h"
+#include "FrameReadback.h"
+#include "FrameTiming.h"
+#include "OutputFiles.h"
+#include "Progress.h"
+#include "VideoEncoder.h"
+#include "app/FatalError.h"
+#include "app/GlWindow.h"
+#include "content/DemoContent.h"
+#include "platform/GlSurface.h"
+
+namespace {
+
+const char* const kProgram = "vorthalimex-capture";
+const char* const kSoundtrack = "data/Vorthalimex.mp3";
+constexpr int kEscapeKey = 27;
+
+volatile std::sig_atomic_t interrupted = 0;
+void onInterrupt(int) { interrupted = 1; }
+
+int fail(const std::string& text) {
+    std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    return 1;
+}
+
+double now() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The show's window with its GL context, opened as a window (never full screen) at the
+// capture's size.
+struct ShowWindow {
+    app::GlWindow window;
+    std::unique_ptr<platform::GlSurface> surface;
+
+    bool open(int width, int height, std::string* error) {
+        surface = platform::GlSurface::create("qel - vorthalimex | the halcyrne, part 1", width, height,
+                                              true, error);
+        if (!surface) return false;
+        glEnable(GL_TEXTURE_2D);
+        glClearColor(0.2f, 0.2f, 0.2f, 0.0f);
+        glClearDepth(1.0);
+        glDepthFunc(GL_LESS);
+        glEnable(GL_DEPTH_TEST);
+        glShadeModel(GL_SMOOTH);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glViewport(0, 0, width, height);
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &window.maxTextureSize);
+        window.glActiveTextureARB =
+            reinterpret_cast<app::GlWindow::ActiveTextureProc>(surface->procAddress("glActiveTextureARB"));
+        window.width = width;
+        window.height = height;
+        window.active = true;
+        return true;
+    }
+    void present() {
+        glFinish();
+        glFlush();
+        surface->swapBuffers();
+    }
+    void pumpMessages() {}
+    bool stopRequested() const { return window.quitRequested || window.keys[kEscapeKey]; }
+};
+
+// One frame to draw: its music time, its place in the video (-1: none) and the stills taken
+// from it.
+struct Draw {
+    int ms = 0;
+    int64_t videoFrame = -1;
+    std::vector<const capture::StillRequest*> stills;
+};
+
+// Video frames in order, each still drawn at its own music time: just before the first video
+// frame that comes later, or with the video frame of the same music time.
+std::vector<Draw> planDraws(const capture::FramePlan& plan, bool video,
+                            const std::vector<capture::StillRequest>& stills) {
+    std::vector<const capture::StillRequest*> pending;
+    for (const auto& s : stills) pending.push_back(&s);
+    std::stable_sort(pending.begin(), pending.end(),
+                     [](const capture::StillRequest* a, const capture::StillRequest* b) { return a->ms < b->ms; });
+    std::vector<Draw> draws;
+    size_t next = 0;
+    const int64_t frames = video ? plan.frameCount : 0;
+    for (int64_t n = 0; n < frames; ++n) {
+        const int ms = plan.msAt(n);
+        while (next < pending.size() && pending[next]->ms < ms) {
+            if (draws.empty() || draws.back().ms != pending[next]->ms || draws.back().videoFrame >= 0)
+                draws.push_back(Draw{pending[next]->ms, -1, {}});
+            draws.back().stills.push_back(pending[next++]);
+        }
+        draws.push_back(Draw{ms, n, {}});
+        while (next < pending.size() && pending[next]->ms == ms) draws.back().stills.push_back(pending[next++]);
+    }
+    while (next < pending.size()) {
+        if (draws.empty() || draws.back().ms != pending[next]->ms)
+            draws.push_back(Draw{pending[next]->ms, -1, {}});
+        draws.back().stills.push_back(pending[next++]);
+    }
+    return draws;
+}
+
+int runCapture(capture::CaptureOptions options) {
+    using namespace capture;
+    const bool video = !options.output.empty();
+
+    // Everything that can be checked before the window opens.
+    std::string error;
+    std::vector<std::string> outputs;
+    if (video) outputs.push_back(options.output = absolutePath(options.output));
+    for (auto& s : options.stills) outputs.push_back(s.path = absolutePath(s.path));
+    if (!checkDistinctPaths(outputs, &error)) return fail(error);
+    for (const auto& path : outputs)
+        if (!checkOutputPath(path, options.overwrite, &error)) return fail(error);
+    if (video && findProgram("ffmpeg").empty()) return fail(missingFfmpegMessage());
+
+    const FramePlan plan = planFrames(options.fps, options.fromMs, options.toMs);
+    if (video && plan.frameCount == 0)
+        return fail("no frame at " + std::to_string(options.fps) + " fps falls between " +
+                    std::to_string(options.fromMs) + " and " + std::to_string(options.toMs) + " ms");
+
+    if (chdir(options.runDir.c_str()) != 0) return fail("cannot enter the run directory " + options.runDir);
+    struct stat st;
+    if (video && stat(kSoundtrack, &st) != 0)
+        return fail("the soundtrack " + options.runDir + "/" + kSoundtrack +
+                    " is missing (generate the content pack, or give --run-dir)");
+
+    // The show's own fatal reports would put up a box and carry on; a capture stops instead.
+    std::vector<std::string> contentErrors;
+    app::setFatalErrorHandler([&contentErrors](const std::string& text) { contentErrors.push_back(text); });
+    auto reportContentErrors = [&]() {
+        for (const auto& text : contentErrors) std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+        return fail("the show did not load or draw cleanly (is --run-dir the directory with data/ and blow.job?)");
+    };
+
+    ShowWindow show;
+    if (!show.open(options.width, options.height, &error)) return fail("cannot open the window: " + error);
+    if (show.window.width != options.width || show.window.height != options.height)
+        return fail("the window opened at " + std::to_string(show.window.width) + "x" +
+                    std::to_string(show.window.height) + ", not at the requested " +
+                    std::to_string(options.width) + "x" + std::to_string(options.height));
+    content::DemoContent content(&show.window);
+    if (!contentErrors.empty()) return reportContentErrors();
+
+    VideoEncoder encoder;
+    if (video) {
+        VideoSettings settings;
+        settings.output = options.output;
+        settings.soundtrack = kSoundtrack;
+        settings.soundtrackStart = plan.soundtrackSeconds(0);
+        settings.duration = plan.durationSeconds();
+        settings.width = options.width;
+        settings.height = options.height;
+        settings.fps = options.fps;
+        if (!encoder.start(settings, &error)) return fail(error);
+    }
+
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    const std::vector<Draw> draws = planDraws(plan, video, options.stills);
+    const bool terminal = isatty(STDERR_FILENO);
+    Progress progress(static_cast<int64_t>(draws.size()), now());
+    bool stopped = false;
+    for (const Draw& draw : draws) {
+        show.pumpMessages();
+        if (interrupted || show.stopRequested()) {
+            stopped = true;
+            break;
+        }
+        glDepthMask(GL_TRUE);  // as the live loop: every frame starts with depth writes on
+        content.drawFrame(draw.ms);
+        const RgbImage image = readFrame(show.window.width, show.window.height);
+        show.present();
+        if (draw.videoFrame >= 0 && !encoder.writeFrame(image.pixels.data(), image.pixels.size(), &error)) {
+            std::fprintf(stderr, "\n");
+            encoder.finish(&error);
+            return fail("the video stopped at frame " + std::to_string(draw.videoFrame) + ": " + error);
+        }
+        for (const StillRequest* still : draw.stills)
+            if (!writePng(still->path, image, &error)) return fail(error);
+        progress.frameDone(draw.ms, now());
+        if (progress.due(now(), terminal ? 0.25 : 10.0))
+            std::fprintf(stderr, terminal ? "\r%s\033[K" : "%s\n", progress.line().c_str());
+    }
+    std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", progress.line().c_str());
+    if (!contentErrors.empty()) return reportContentErrors();
+
+    if (video) {
+        if (!encoder.finish(&error)) return fail("the video was not finished: " + error);
+    }
+    const double elapsed = progress.elapsedSeconds();
+    std::fprintf(stderr, "%s %lld frames in %.2f s (%.1f fps", stopped ? "stopped after" : "captured",
+                 static_cast<long long>(progress.done()), elapsed, progress.framesPerSecond());
+    if (video && elapsed > 0)
+        std::fprintf(stderr, ", %.2fx real time", static_cast<double>(progress.done()) / options.fps / elapsed);
+    std::fprintf(stderr, ")\n");
+    if (video) std::fprintf(stderr, "wrote %s\n", options.output.c_str());
+    for (const auto& s : options.stills) std::fprintf(stderr, "wrote %s\n", s.path.c_str());
+    return stopped ? 130 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    capture::CaptureOptions options;
+    std::string error;
+    if (!capture::parseCaptureOptions(args, &options, &error)) {
+        std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(capture::captureUsage(kProgram).c_str(), stdout);
+        return 0;
+    }
+    return runCapture(options);
+}
