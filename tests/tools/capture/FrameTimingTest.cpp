@@ -1,0 +1,59 @@
+#include "FrameTiming.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using capture::beatForMs;
+using capture::planFrames;
+
+// The show ends when the beat reaches 608: the constant must sit exactly on that step of the
+// single-precision beat.
+TEST(FrameTiming, ShowEndIsTheFirstMillisecondAtBeat608) {
+    EXPECT_LT(beatForMs(capture::kShowEndMs - 1), 608.0f);
+    EXPECT_GE(beatForMs(capture::kShowEndMs), 608.0f);
+}
+
+TEST(FrameTiming, FrameNShowsMusicTime400PlusNThousandthsOverFps) {
+    const struct {
+        int64_t n;
+        int fps;
+        int ms;
+    } cases[] = {
+        {0, 60, 400}, {1, 60, 416}, {2, 60, 433}, {3, 60, 450}, {59, 60, 1383}, {60, 60, 1400},
+        {15071, 60, 251583}, {7, 30, 633}, {1, 1000, 401}, {3, 7, 828},
+    };
+    for (const auto& c : cases) EXPECT_EQ(capture::msForFrame(c.n, c.fps), c.ms) << c.n << " at " << c.fps;
+}
+
+TEST(FrameTiming, PlansCoverTheRangeUpToTheShowsEnd) {
+    const struct {
+        int fps, from, to;
+        int64_t first, count;
+    } cases[] = {
+        {60, 400, -1, 0, 15072},          // whole show: last frame 251583 ms, next would be 251600
+        {1, 400, -1, 0, 252},             // frames at 400, 1400, ..., 251400
+        {10, 400, 2400, 0, 20},           // 400 .. 2300
+        {10, 401, 2401, 1, 20},           // 500 .. 2400
+        {4, 10000, 13000, 39, 12},        // grid 400 + 250 n: 10150 .. 12900
+        {60, 251500, 999999, 15066, 6},   // clamped at the end of the show
+        {1, 401, 900, 1, 0},              // no frame in the range
+    };
+    for (const auto& c : cases) {
+        const capture::FramePlan plan = planFrames(c.fps, c.from, c.to);
+        EXPECT_EQ(plan.firstFrame, c.first) << c.fps << " " << c.from << " " << c.to;
+        EXPECT_EQ(plan.frameCount, c.count) << c.fps << " " << c.from << " " << c.to;
+        if (plan.frameCount > 0) {
+            EXPECT_GE(plan.msAt(0), c.from);
+            EXPECT_LT(plan.msAt(plan.frameCount - 1), c.to < 0 ? capture::kShowEndMs : c.to);
+        }
+    }
+}
+
+TEST(FrameTiming, SoundtrackPositionFollowsTheFirstFrame) {
+    const capture::FramePlan plan = planFrames(4, 10000, 13000);
+    EXPECT_DOUBLE_EQ(plan.soundtrackSeconds(0), 39 / 4.0);
+    EXPECT_DOUBLE_EQ(plan.durationSeconds(), 3.0);
+}
+
+}  // namespace
