@@ -1,0 +1,178 @@
+// The frame composer: one complete frame from the music time, in five passes.
+//   1. the scenes into the 512 x 256 working area, plus the flash and swell layers;
+//   2. the working area copied into the glow chain (512 x 256, 256 x 256, 128 .. 4 squares);
+//   3. the chain added back, level by level, into the letterbox band as a glow;
+//   4. the band copied and redrawn through the lens warp;
+//   5. the logo and the credits added on top.
+// Nothing is kept between frames except render-target pixels, each overwritten before it is
+// read. Fog, set by the star sphere scene, stays on for every layer: the layers lie at eye
+// distance 0, so they are untouched while the fog end is above 1 and take the fog colour when
+// it is below 1 (the black opening frames, the white section from t = 544 to 576).
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "app/GlWindow.h"
+#include "content/DemoContent.h"
+#include "content/LensWarp.h"
+#include "content/Timeline.h"
+#include "effects/ScreenLayers.h"
+
+namespace content {
+
+namespace {
+
+constexpr int kWorkWidth = 512;   // the scenes' working area
+constexpr int kWorkHeight = 256;
+constexpr float kCoreSceneEnd = 576.0f;
+// The band region copied for the lens warp, fixed whatever the window size.
+constexpr int kScreenCopyWidth = 640;
+constexpr int kScreenCopyHeight = 272;
+constexpr int kScreenCopyBottom = 104;
+// The title strips: 512 x 64 units of the 640 x 480 layer space, flipped upright.
+constexpr float kStripScaleX = 0.8f;
+constexpr float kStripScaleY = -0.13333334f;
+
+}  // namespace
+
+struct DemoContent::FrameTimes {
+    float t;
+    float swell1;  // S1 = swell(t)
+    float swell2;  // S2 = swell(t - 16)
+    Burst burst;
+    float flash;   // F
+    double glowMix;  // H
+    TitleShape title;
+};
+
+void DemoContent::drawFrame(int ms) {
+    FrameTimes times{};
+    times.t = sceneTime(ms);
+    times.swell1 = swell(times.t);
+    times.swell2 = swell(times.t - 16.0f);
+    times.burst = burstAt(times.t);
+    times.flash = flashAt(times.t, times.burst);
+    times.glowMix = glowMix(times.burst);
+    times.title = titleShapeAt(times.t);
+
+    renderScenes(ms, times);  // the picture, into the working area
+    buildGlowChain();         // ever smaller copies of it
+    composeBand(times);       // sharp and blurred copies summed into the band
+    warpBand(times);          // the band through the lens
+    overlayTitles(times);     // logo and credits on top
+}
+
+void DemoContent::renderScenes(int ms, const FrameTimes& times) {
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glViewport(0, 0, kWorkWidth, kWorkHeight);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    glPushMatrix();
+    drawStarSphere(ms);
+    glPopMatrix();
+
+    if (times.t < kCoreSceneEnd) {
+        glPushMatrix();
+        drawCoreScene(ms);
+        glPopMatrix();
+    }
+
+    // Flash and swell glow: with a 128-high layer the band would be negative, so the working
+    // area's viewport stays and each layer covers it, flipped and stretched to twice the height.
+    glPushMatrix();
+    if (blueshiftTexture) {
+        if (times.flash > 0) effects::drawLetterboxLayer(times.flash * 0.5f, 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
+        effects::drawLetterboxLayer(static_cast<float>(times.swell1 * 0.075 * 0.5), 0, 0, 0, 1.0f, -2.0f, 128, 128,
+                           *blueshiftTexture);
+    }
+    glPopMatrix();
+
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+}
+
+void DemoContent::buildGlowChain() {
+    glowLevels[0]->copyFromFrameBuffer();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glViewport(0, 0, 256, 256);
+    effects::drawScreenQuad(256, 256, *glowLevels[0]);
+    glowLevels[1]->copyFromFrameBuffer();
+
+    glDepthMask(GL_TRUE);
+    glDisable(GL_DEPTH_TEST);
+    // Levels 2 to 7 all come from level 1; level 8 (2 x 2) is never filled and stays black.
+    for (int i = 4; i <= 9; ++i) {
+        const int side = static_cast<int>(std::pow(2.0, 11 - i));
+        effects::drawScreenQuad(side, side, *glowLevels[1]);
+        glowLevels[i - 2]->copyFromFrameBuffer();
+    }
+}
+
+void DemoContent::composeBand(const FrameTimes& times) {
+    const int width = window->width;
+    const int height = window->height;
+    glDepthMask(GL_TRUE);
+    glEnable(GL_DEPTH_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    effects::setBandViewport(width, height);
+
+    const TitleShape& shape = times.title;
+    const auto scaleX = static_cast<float>(1.25 * shape.k);
+    const auto scaleY = static_cast<float>(1.25 * shape.l);
+    const bool streaks = (times.flash > 0.025f && times.burst.strength > 1.95) || times.swell2 > 0.1f;
+    const auto streakAlpha = static_cast<float>(times.flash + 0.1 * times.swell1);
+    struct Scale {
+        float x, y;
+    };
+    // Wide and tall mirrored streaks of each level.
+    const Scale streakScales[] = {{static_cast<float>(2.5 * shape.k), scaleY},
+                                  {static_cast<float>(2.5 * shape.k), -scaleY},
+                                  {scaleX, static_cast<float>(2.5 * shape.l)},
+                                  {-scaleX, static_cast<float>(2.5 * shape.l)}};
+
+    glPushMatrix();
+    for (int level = 0; level < kGlowLevelCount; ++level) {
+        assets::Texture& glow = *glowLevels[level];
+        const GlowLevelWeights weights = glowLevelWeights(level, times.glowMix, times.swell2, shape.b);
+        const auto o = static_cast<float>(weights.spread);
+        const auto corner = static_cast<float>(weights.cornerAlpha);
+        effects::drawLetterboxLayer(static_cast<float>(weights.centreAlpha), 0, 0, 0, scaleX, scaleY, width, height, glow);
+        effects::drawLetterboxLayer(corner, 0, -o, -o, scaleX, scaleY, width, height, glow);
+        effects::drawLetterboxLayer(corner, 0, +o, -o, scaleX, scaleY, width, height, glow);
+        effects::drawLetterboxLayer(corner, 0, -o, +o, scaleX, scaleY, width, height, glow);
+        effects::drawLetterboxLayer(corner, 0, +o, +o, scaleX, scaleY, width, height, glow);
+        if (streaks) {
+            for (const Scale& s : streakScales)
+                effects::drawLetterboxLayer(streakAlpha, 0, 0, 0, s.x, s.y, width, height, glow);
+        }
+    }
+    glPopMatrix();
+}
+
+void DemoContent::warpBand(const FrameTimes& times) {
+    glPushMatrix();
+    screenTarget->bind();
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, kScreenCopyBottom, kScreenCopyWidth, kScreenCopyHeight);
+    effects::setBandViewport(window->width, window->height);
+    // 180 outside the swell (a lens smaller than one grid cell), about 1.11 at its peak.
+    const double strength = (1.5 - times.swell1) * (1.25 - times.swell1) * 96;
+    drawLensWarp(0.325f, 0.235f, static_cast<float>(strength), kScreenCopyWidth, 480, *screenTarget);
+    glPopMatrix();
+}
+
+void DemoContent::overlayTitles(const FrameTimes& times) {
+    glPushMatrix();
+    if (logoTexture) {
+        effects::drawLetterboxLayer(logoAlpha(times.t), 0, 0, 0, kStripScaleX, kStripScaleY, 640, 480, *logoTexture);
+    }
+    const std::optional<float> credits = creditsAlpha(times.t);
+    if (credits && creditsTexture) {
+        effects::drawLetterboxLayer(*credits, 0, 0, 64, kStripScaleX, kStripScaleY, 640, 480, *creditsTexture);
+    }
+    glPopMatrix();
+}
+
+}  // namespace content
