@@ -7,12 +7,12 @@
 
 namespace {
 
-using capturetest::quoted;
+using capturetest::shellQuoted;
 using capturetest::runCommand;
 
 TEST(CaptureCli, BadArgumentsAndMissingToolsEndWithAMessageAndAFailureStatus) {
-    const std::string tool = quoted(CAPTURE_TOOL);
-    const std::string out = quoted(testing::TempDir() + "capture-cli.mp4");
+    const std::string tool = shellQuoted(CAPTURE_TOOL);
+    const std::string out = shellQuoted(testing::TempDir() + "capture-cli.mp4");
     const struct {
         std::string command;
         int status;
@@ -36,7 +36,7 @@ TEST(CaptureCli, BadArgumentsAndMissingToolsEndWithAMessageAndAFailureStatus) {
 }
 
 TEST(CaptureCli, HelpNamesEveryOption) {
-    const capturetest::CommandResult r = runCommand(quoted(CAPTURE_TOOL) + " --help");
+    const capturetest::CommandResult r = runCommand(shellQuoted(CAPTURE_TOOL) + " --help");
     EXPECT_EQ(r.status, 0);
     for (const char* option : {"--output", "--fps", "--size", "--from", "--to", "--still", "--run-dir",
                                "--overwrite"})

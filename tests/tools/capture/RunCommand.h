@@ -24,7 +24,7 @@ inline CommandResult runCommand(const std::string& command) {
     return result;
 }
 
-inline std::string quoted(const std::string& text) {
+inline std::string shellQuoted(const std::string& text) {
     std::string q = "'";
     for (char c : text) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
