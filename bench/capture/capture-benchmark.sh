@@ -10,19 +10,13 @@ cd "$(dirname "$0")/../.."
 case "${1:-}" in
   -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
-build=${1:-build/release}
+. tools/capture/capture-env.sh
+capture_env "${1:-build/release}"
 [ $# -gt 0 ] && shift
-case "$build" in /*) ;; *) build=$PWD/$build ;; esac
-tool=$build/bin/vorthalimex-capture
-run_dir=$build/run
-[ -x "$tool" ] || { echo "capture-benchmark: $tool is not built" >&2; exit 1; }
-[ -f "$run_dir/data/Vorthalimex.mp3" ] || { echo "capture-benchmark: no content pack in $run_dir" >&2; exit 1; }
 
 out=$(mktemp --suffix=.mp4)
 log=$(mktemp)
 trap 'rm -f "$out" "$log"' EXIT
-launch=()
-[ -z "${DISPLAY:-}" ] && launch=(xvfb-run -a -s "-screen 0 1280x1024x24")
 
 start=$(date +%s.%N)
 "${launch[@]}" "$tool" --run-dir "$run_dir" --fps 60 --size 640x480 -o "$out" -y "$@" 2>&1 | tee "$log"

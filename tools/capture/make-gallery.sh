@@ -9,10 +9,8 @@ cd "$(dirname "$0")/../.."
 case "${1:-}" in
   -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
-build=${1:-build/release}
-case "$build" in /*) ;; *) build=$PWD/$build ;; esac
-tool=$build/bin/vorthalimex-capture
-[ -x "$tool" ] || { echo "make-gallery: $tool is not built" >&2; exit 1; }
+. tools/capture/capture-env.sh
+capture_env "${1:-build/release}"
 command -v ffmpeg >/dev/null || { echo "make-gallery: needs ffmpeg (sudo apt-get install ffmpeg)" >&2; exit 1; }
 
 # name and music time (ms = (t + 1) * 60000 / 145 for scene time t in beats)
@@ -31,9 +29,7 @@ for shot in "${shots[@]}"; do
   set -- $shot
   args+=(--still "$2=$work/$1.png")
 done
-launch=()
-[ -z "${DISPLAY:-}" ] && launch=(xvfb-run -a -s "-screen 0 1280x1024x24")
-"${launch[@]}" "$tool" --run-dir "$build/run" "${args[@]}"
+"${launch[@]}" "$tool" --run-dir "$run_dir" "${args[@]}"
 
 mkdir -p docs/gallery
 for shot in "${shots[@]}"; do
