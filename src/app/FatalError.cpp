@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "platform/MessageBox.h"
+
 namespace app {
 
 namespace {
@@ -21,7 +23,13 @@ void reportFatalError(const std::string& text) {
         handlerSlot()(text);
         return;
     }
+    // stderr first, so the text is there even while the box waits (and where no box can show).
     std::fprintf(stderr, "Error: %s\n", text.c_str());
+    std::fflush(stderr);
+    platform::showPointer(true);
+    platform::showErrorBox("Error", text);
+    // The quit request of the original report is not posted: nothing ever reads it, and the
+    // show goes on after the report.
 }
 
 }  // namespace app

@@ -4,9 +4,9 @@
 
 namespace app {
 
-// The program-wide fatal error report: shows the pointer, puts up a modal box captioned "Error"
-// with the text (and prints the text on stderr), posts a quit request, then returns to the caller,
-// which goes on with its next step.
+// The program-wide fatal error report: prints "Error: <text>" on stderr, shows the pointer and
+// puts up a modal box captioned "Error" with the text (where a display can show one), waits until
+// the user dismisses it, then returns to the caller, which goes on with its next step.
 void reportFatalError(const std::string& text);
 
 // Replaces what reportFatalError does (tests record the texts instead of showing a box).

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/SdlVideo.h"
+
 namespace platform {
 
 std::unique_ptr<GlSurface> GlSurface::create(const std::string& title, int width, int height,
@@ -10,18 +12,12 @@ std::unique_ptr<GlSurface> GlSurface::create(const std::string& title, int width
         if (error) *error = std::string(what) + ": " + SDL_GetError();
         return nullptr;
     };
-    if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return fail("cannot initialise video");
-
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    std::string reason;
+    if (!initSdlVideo(&reason)) {
+        if (error) *error = "cannot initialise video: " + reason;
+        return nullptr;
+    }
+    requestGlAttributes();
 
     Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
     SDL_Window* window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
