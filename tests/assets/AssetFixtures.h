@@ -27,7 +27,8 @@ private:
 // Writes bytes to a path relative to the working directory ('/' separators), making its folders.
 void writeFile(const std::string& path, const Bytes& bytes);
 
-// JPEG of width x height with `components` 1 (grey) or 3 (RGB) bytes per pixel, rows top first.
+// JPEG of width x height with `components` 1 (grey), 3 (RGB) or 4 (CMYK) bytes per pixel, rows
+// top first.
 void writeJpeg(const std::string& path, int width, int height, int components, const Bytes& pixels,
                int quality = 100);
 // A picture whose every pixel is the same RGB colour.

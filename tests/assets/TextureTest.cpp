@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "GlReadback.h"
 #include "assets/Texture.h"
 #include "support/GlTestContext.h"
 
@@ -18,27 +19,13 @@ GLint boundTexture() {
     return name;
 }
 
-GLint parameter(const Texture& t, GLenum which) {
-    glBindTexture(GL_TEXTURE_2D, t.glName);
-    GLint value = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, which, &value);
-    return value;
-}
+GLint parameter(const Texture& t, GLenum which) { return assettest::textureParameter(t.glName, which); }
 
 GLint levelParameter(const Texture& t, GLint level, GLenum which) {
-    glBindTexture(GL_TEXTURE_2D, t.glName);
-    GLint value = 0;
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, level, which, &value);
-    return value;
+    return assettest::textureLevelParameter(t.glName, level, which);
 }
 
-Bytes levelZero(const Texture& t, GLenum format) {
-    Bytes out(static_cast<std::size_t>(t.width) * t.height * (format == GL_RGBA ? 4 : 3));
-    glBindTexture(GL_TEXTURE_2D, t.glName);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
-    return out;
-}
+Bytes levelZero(const Texture& t, GLenum format) { return assettest::textureLevel(t.glName, format); }
 
 std::unique_ptr<Texture> imageTexture(int width, int height, int bitsPerPixel, int filterQuality, unsigned char fill = 0) {
     const std::size_t bytes = static_cast<std::size_t>(width) * height * (bitsPerPixel == 32 ? 4 : 3);
