@@ -1,0 +1,65 @@
+#pragma once
+// The soundtrack's instruments. Each call renders one note or hit at a scene time (in beats,
+// see SoundtrackTiming.h) straight into the mix buses: a dry bus, a bus ducked under the kick,
+// and the reverb and delay sends.
+#include <cstdint>
+#include <vector>
+
+#include "Dsp.h"
+
+namespace contentgen {
+
+class Synth {
+public:
+    // length: the number of samples of every bus.
+    explicit Synth(size_t length);
+
+    void kick(double t, float velocity);
+    void clap(double t, float velocity);
+    void snare(double t, float velocity);
+    void hat(double t, float velocity, bool open);
+    void ride(double t, float velocity);
+    void crash(double t, float velocity);
+    void tom(double t, float note, float velocity);
+    // Rolling bass: saw and sub through a plucked low-pass; cutoff in Hz before the envelope.
+    void bass(double t, double beats, float note, float velocity, float cutoff);
+    // Wide detuned-saw chord; the cutoff glides from cutoffFrom to cutoffTo over the chord.
+    void pad(double t, double beats, const std::vector<int>& notes, float velocity, float cutoffFrom, float cutoffTo,
+             double attackBeats = 1.5);
+    // Lead voice; brightness 0 ... 1 opens its filter.
+    void lead(double t, double beats, float note, float velocity, float brightness);
+    void pluck(double t, double beats, float note, float velocity, float cutoff, float pan);
+    void bell(double t, double beats, float note, float velocity);
+    void stab(double t, const std::vector<int>& notes, float velocity);
+    // Noise sweep rising over `beats`, ending at t + beats.
+    void riser(double t, double beats, float velocity);
+    void impact(double t, float velocity);
+    // A cymbal played backwards, swelling into tEnd.
+    void reverseCymbal(double tEnd, double beats, float velocity);
+
+    // The scene times at which kicks were placed, in call order.
+    const std::vector<double>& kicks() const { return kicks_; }
+
+    Stereo dry, ducked, reverbSend, delaySend;
+
+private:
+    struct Route {
+        float gain = 1.0f;
+        float reverb = 0.0f;
+        float delay = 0.0f;
+        bool duck = false;
+    };
+    // Adds the rendered scratch buffers (n samples) at sample position start.
+    void mix(int64_t start, size_t n, const Route& route);
+    Stereo& scratch(size_t n);
+
+    std::vector<double> kicks_;
+    Stereo scratch_;
+    uint32_t noiseSeed_ = 12345;
+};
+
+// One kick drum as the synthesiser renders it at full velocity (mono, the first `samples`
+// samples): the template the beat-grid analysis looks for.
+std::vector<float> kickTemplate(size_t samples);
+
+}  // namespace contentgen

@@ -1,0 +1,105 @@
+// contentgen: generates the demo's content pack (textures, meshes, soundtrack and data archive)
+// into a run directory. Same bytes on every run.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "Console.h"
+#include "ContentPack.h"
+
+namespace {
+
+void printHelp() {
+    std::puts(
+        "Usage: contentgen [options] RUN_DIR\n"
+        "\n"
+        "Generates the demo's content pack into RUN_DIR:\n"
+        "  data/*.jpg             the textures (JPEG, quality 90)\n"
+        "  data/ballo.ob3         the ball mesh\n"
+        "  data/Vorthalimex.mp3   the soundtrack (44,100 Hz stereo, 192 kbps, 145 BPM)\n"
+        "  blow.job               the data archive (invsphere.ob3 and ballo.ob3)\n"
+        "Every run writes the same bytes.\n"
+        "\n"
+        "Options:\n"
+        "  --only PARTS   generate only these parts, comma-separated: textures, meshes, soundtrack\n"
+        "                 (meshes covers data/ballo.ob3 and blow.job)\n"
+        "  --list         print the files the pack consists of and exit\n"
+        "  -q, --quiet    print nothing but errors\n"
+        "  -h, --help     show this help");
+}
+
+bool selectParts(const std::string& list, contentgen::PackOptions& options) {
+    options.textures = options.meshes = options.soundtrack = false;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = list.find(',', start);
+        const std::string part = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (part == "textures") options.textures = true;
+        else if (part == "meshes") options.meshes = true;
+        else if (part == "soundtrack") options.soundtrack = true;
+        else {
+            std::fprintf(stderr, "contentgen: unknown part '%s' (textures, meshes, soundtrack)\n", part.c_str());
+            return false;
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    contentgen::PackOptions options;
+    bool quiet = false, list = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            printHelp();
+            return 0;
+        } else if (arg == "-q" || arg == "--quiet") {
+            quiet = true;
+        } else if (arg == "--list") {
+            list = true;
+        } else if (arg == "--only") {
+            if (i + 1 >= argc) {
+                std::fputs("contentgen: --only needs a list of parts\n", stderr);
+                return 2;
+            }
+            if (!selectParts(argv[++i], options)) return 2;
+        } else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "contentgen: unknown option '%s' (try --help)\n", arg.c_str());
+            return 2;
+        } else if (options.outDir.empty()) {
+            options.outDir = arg;
+        } else {
+            std::fprintf(stderr, "contentgen: more than one run directory given ('%s')\n", arg.c_str());
+            return 2;
+        }
+    }
+    if (list) {
+        for (const std::string& f : contentgen::packFiles(options)) std::puts(f.c_str());
+        return 0;
+    }
+    if (options.outDir.empty()) {
+        std::fputs("contentgen: no run directory given (try --help)\n", stderr);
+        return 2;
+    }
+
+    contentgen::Console console(stdout, quiet);
+    console.line("contentgen: generating the content pack into " + options.outDir);
+    const auto start = std::chrono::steady_clock::now();
+    try {
+        contentgen::generatePack(options, console);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "contentgen: %s\n", e.what());
+        return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    char done[64];
+    std::snprintf(done, sizeof done, "contentgen: done in %.1f s", seconds);
+    console.line(done);
+    return 0;
+}
