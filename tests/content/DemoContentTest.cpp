@@ -1,0 +1,290 @@
+#include "content/DemoContent.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "content/ContentFixtures.h"
+#include "content/Timeline.h"
+#include "effects/LayerFixtures.h"
+#include "support/GlTestContext.h"
+
+namespace {
+
+using namespace testfixtures;
+using content::DemoContent;
+
+// Music time (ms) of scene time t: the first ms whose t reaches it.
+int msAt(float t) {
+    int ms = static_cast<int>(std::floor((t + 1.0) * 60000.0 / 145.0)) - 2;
+    while (content::sceneTime(ms) < t) ++ms;
+    return ms;
+}
+
+class ContentTest : public testsupport::GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        window.width = 640;
+        window.height = 480;
+        window.glActiveTextureARB = activeTextureProc();
+        ASSERT_NE(window.glActiveTextureARB, nullptr);
+    }
+
+    std::unique_ptr<DemoContent> load(const std::vector<std::string>& missing = {}) {
+        contenttest::writeFixtureData(missing);
+        auto content = std::make_unique<DemoContent>(&window);
+        expectNoGlError("loading the content");
+        return content;
+    }
+
+    // Draws the frame for scene time t the way the main loop does (depth writes on first).
+    void drawFrameAt(DemoContent& content, float t) {
+        glDepthMask(GL_TRUE);
+        content.drawFrame(msAt(t));
+        expectNoGlError("drawFrame");
+    }
+
+    assettest::ScratchDir scratch;
+    contenttest::FatalReports reports;
+    app::GlWindow window;
+};
+
+GLint textureParameter(assets::Texture& texture, GLenum name) {
+    texture.bind();
+    GLint v = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, name, &v);
+    return v;
+}
+
+TEST_F(ContentTest, LoadsEveryResourceInItsPlace) {
+    auto content = load();
+    EXPECT_TRUE(reports.texts.empty());
+    EXPECT_TRUE(content::ballObject.loaded);
+    EXPECT_TRUE(content::invsphereObject.loaded);
+    EXPECT_EQ(content::ballObject.faceCount, 8);
+    ASSERT_NE(content::outlineFont, nullptr);
+    EXPECT_EQ(content->window, &window);
+
+    const DemoContent::TexturePtr* pictures[] = {
+        &content->valo2cTexture,    &content->darkpartTexture,  &content->valo2cTexture2, &content->fireTexture,
+        &content->fire2d2bTexture,  &content->firetwirlTexture, &content->darkpartTexture2,
+        &content->logoTexture,      &content->partiTexture,     &content->starsTexture,   &content->valo4Texture,
+        &content->blueshiftTexture, &content->rotiTexture,      &content->creditsTexture};
+    for (const auto* picture : pictures) {
+        ASSERT_NE(*picture, nullptr);
+        EXPECT_TRUE((*picture)->mipmapped);
+        EXPECT_EQ(textureParameter(**picture, GL_TEXTURE_WRAP_S), GL_REPEAT);
+    }
+    // A file named twice gives two textures.
+    EXPECT_NE(content->valo2cTexture->glName, content->valo2cTexture2->glName);
+    EXPECT_NE(content->darkpartTexture->glName, content->darkpartTexture2->glName);
+
+    struct Target {
+        assets::Texture* texture;
+        int width, height;
+        GLint wrap;
+    };
+    std::vector<Target> targets = {{content->auxTargetA.get(), 512, 256, GL_CLAMP},
+                                   {content->auxTargetB.get(), 512, 256, GL_CLAMP},
+                                   {content->screenTarget.get(), 1024, 512, GL_REPEAT},
+                                   {content->glowLevels[0].get(), 512, 256, GL_CLAMP}};
+    for (int level = 1; level < DemoContent::kGlowLevelCount; ++level)
+        targets.push_back({content->glowLevels[level].get(), 512 >> level, 512 >> level, GL_CLAMP});
+    for (const Target& target : targets) {
+        ASSERT_NE(target.texture, nullptr);
+        EXPECT_EQ(target.texture->width, target.width);
+        EXPECT_EQ(target.texture->height, target.height);
+        EXPECT_FALSE(target.texture->mipmapped);
+        EXPECT_EQ(textureParameter(*target.texture, GL_TEXTURE_WRAP_S), target.wrap) << target.width;
+        EXPECT_EQ(textureParameter(*target.texture, GL_TEXTURE_WRAP_T), target.wrap) << target.width;
+    }
+    EXPECT_EQ(content->glowLevels[8]->width, 2);
+}
+
+TEST_F(ContentTest, MissingFilesAreReportedAndSkipped) {
+    auto content = load({"fire.jpg", "stars4.jpg", "parti1.jpg", "vorthlogo2b.jpg", "blueshift.jpg", "ballo.ob3"});
+    const std::vector<std::string> expected = {
+        "data\\ballo.ob3 cannot load 3dobject", "data\\fire.jpg error loading jpeg.",
+        "data\\vorthlogo2b.jpg error loading jpeg.", "data\\parti1.jpg error loading jpeg.",
+        "data\\stars4.jpg error loading jpeg.", "data\\blueshift.jpg error loading jpeg."};
+    EXPECT_EQ(reports.texts, expected);
+    EXPECT_EQ(content->fireTexture, nullptr);
+    EXPECT_EQ(content->starsTexture, nullptr);
+    EXPECT_EQ(content->blueshiftTexture, nullptr);
+    // Loading went on past each failure.
+    EXPECT_NE(content->creditsTexture, nullptr);
+    EXPECT_NE(content->valo4Texture, nullptr);
+    EXPECT_NE(content->screenTarget, nullptr);
+    // Every pass runs without the missing pictures: bursts, swell, logo, credits, the white part.
+    for (float t : {-2.0f, 64.0f, 258.0f, 321.0f, 352.0f, 512.0f, 560.0f, 600.0f}) {
+        drawFrameAt(*content, t);
+        EXPECT_EQ(pixelAt(320, 50), (Rgb{0, 0, 0})) << t;
+    }
+}
+
+TEST_F(ContentTest, StarSphereLeavesItsState) {
+    auto content = load();
+    const float t = 40.0f;  // fog end 100000, fov above 95
+    content->drawStarSphere(msAt(t));
+    expectNoGlError("drawStarSphere");
+    EXPECT_TRUE(enabled(GL_FOG));
+    float fogEnd = 0;
+    glGetFloatv(GL_FOG_END, &fogEnd);
+    EXPECT_EQ(fogEnd, 100000.0f);
+    const auto p = matrix(GL_PROJECTION_MATRIX);
+    const double f = 1.0 / std::tan(content::starSphereFov(content::sceneTime(msAt(t))) / 2 * M_PI / 180);
+    EXPECT_NEAR(p[5], f, 1e-4);
+    EXPECT_NEAR(p[0], f * 272 / 640, 1e-4);
+    const auto m = matrix(GL_MODELVIEW_MATRIX);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << k;
+    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
+    EXPECT_TRUE(enabled(GL_CULL_FACE));
+    EXPECT_FALSE(enabled(GL_BLEND));
+    EXPECT_FALSE(enabled(GL_TEXTURE_2D));
+    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+}
+
+TEST_F(ContentTest, StarSphereClearAndFogFollowTheTimeline) {
+    auto content = load();
+    struct Case {
+        float t;
+        float clearGrey;  // after GL's clamp
+        float fogEnd;
+        float fogGrey;
+    };
+    const Case cases[] = {{-1.0f, 0, 100000.0f * (-1.0f / 32768), 0},
+                          {512.0f, 0.125f, 50000.0f, 0.325f * 0.125f},
+                          {560.0f, 1, 0.01f, 1},
+                          {592.0f, 0.125f, 50000.0f, 0.325f * 0.125f}};
+    for (const Case& c : cases) {
+        content->drawStarSphere(msAt(c.t));
+        float v[4] = {};
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, v);
+        EXPECT_NEAR(v[0], c.clearGrey, 1e-3) << c.t;
+        glGetFloatv(GL_FOG_END, v);
+        EXPECT_NEAR(v[0], c.fogEnd, std::fabs(c.fogEnd) * 1e-3) << c.t;
+        glGetFloatv(GL_FOG_COLOR, v);
+        EXPECT_NEAR(v[0], c.fogGrey, 1e-4) << c.t;
+        EXPECT_EQ(v[3], 0.0f) << c.t;
+    }
+}
+
+TEST_F(ContentTest, CoreSceneLeavesItsStateAndStackDepth) {
+    auto content = load();
+    for (float t : {0.0f, 352.0f}) {
+        content->drawStarSphere(msAt(t));
+        const GLint depth = integer(GL_MODELVIEW_STACK_DEPTH);
+        content->drawCoreScene(msAt(t));
+        expectNoGlError("drawCoreScene");
+        EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), depth);
+        EXPECT_FALSE(enabled(GL_BLEND));
+        EXPECT_TRUE(enabled(GL_DEPTH_TEST));
+        EXPECT_EQ(integer(GL_DEPTH_WRITEMASK), GL_FALSE);
+        EXPECT_FALSE(enabled(GL_CULL_FACE));
+        EXPECT_TRUE(enabled(GL_TEXTURE_2D));
+        EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), content->fire2d2bTexture->glName);
+        const auto m = static_cast<float>(content::coreSwellAt(content::sceneTime(msAt(t))).brightness);
+        const auto c = colour();
+        EXPECT_FLOAT_EQ(c[0], m) << t;
+        EXPECT_FLOAT_EQ(c[2], 1.0f);
+        EXPECT_FLOAT_EQ(c[3], 0.015f);
+    }
+}
+
+TEST_F(ContentTest, FrameLeavesTheLastLayersState) {
+    auto content = load();
+    drawFrameAt(*content, 100.0f);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 104, 640, 272}));
+    EXPECT_TRUE(enabled(GL_BLEND));
+    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE);
+    EXPECT_FALSE(enabled(GL_DEPTH_TEST));
+    EXPECT_EQ(integer(GL_DEPTH_WRITEMASK), GL_FALSE);
+    EXPECT_TRUE(enabled(GL_FOG));  // never switched off
+    EXPECT_FLOAT_EQ(colour()[3], content::logoAlpha(content::sceneTime(msAt(100.0f))));
+    EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LESS);
+}
+
+// Share of band pixels (sampled every 8 pixels) for which pred holds.
+template <typename Pred>
+double bandShare(Pred pred) {
+    std::vector<unsigned char> rows(640 * 272 * 4);
+    glReadPixels(0, 104, 640, 272, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+    int hits = 0, total = 0;
+    for (int y = 0; y < 272; y += 8)
+        for (int x = 0; x < 640; x += 8, ++total) {
+            const unsigned char* p = &rows[(y * 640 + x) * 4];
+            if (pred(Rgb{p[0], p[1], p[2]})) ++hits;
+        }
+    return static_cast<double>(hits) / total;
+}
+
+bool barsAreBlack() {
+    std::vector<unsigned char> rows(640 * 104 * 4);
+    for (int bottom : {0, 376}) {
+        glReadPixels(0, bottom, 640, 104, GL_RGBA, GL_UNSIGNED_BYTE, rows.data());
+        for (std::size_t k = 0; k < rows.size(); k += 4)
+            if (rows[k] || rows[k + 1] || rows[k + 2]) return false;
+    }
+    return true;
+}
+
+TEST_F(ContentTest, WholeFramesAlongTheTimeline) {
+    auto content = load();
+    auto dark = [](Rgb p) { return p[0] < 8 && p[1] < 8 && p[2] < 8; };
+    auto white = [](Rgb p) { return p[0] > 250 && p[1] > 250 && p[2] > 250; };
+    auto lit = [](Rgb p) { return p[2] > 40; };
+    struct Case {
+        float t;
+        double darkShare, whiteShare, litShare;  // at least (negative: at most its magnitude)
+    };
+    const Case cases[] = {
+        {-1.0f, -1.0, -1.0, -1.0},  // a negative fog end: the bars alone are checked
+        {0.3f, 1.0, -0.0, -0.0},    // fog end 0.08: every layer takes the black fog colour
+        {0.6f, 1.0, -0.0, -0.0},
+        {100.0f, -0.9, -0.0, 0.1},  // the scene shows
+        {352.0f, -0.9, -0.0, 0.1},  // the swell's peak
+        {550.0f, -0.0, 1.0, 1.0},   // the white section
+        {575.0f, -0.0, 1.0, 1.0},
+        {606.9f, 0.99, -0.0, -0.0}, // the closing fade is almost black
+    };
+    for (const Case& c : cases) {
+        drawFrameAt(*content, c.t);
+        EXPECT_TRUE(barsAreBlack()) << c.t;
+        const double shares[] = {bandShare(dark), bandShare(white), bandShare(lit)};
+        const double wanted[] = {c.darkShare, c.whiteShare, c.litShare};
+        for (int k = 0; k < 3; ++k) {
+            if (wanted[k] >= 0)
+                EXPECT_GE(shares[k], wanted[k]) << c.t << " measure " << k;
+            else
+                EXPECT_LE(shares[k], -wanted[k]) << c.t << " measure " << k;
+        }
+    }
+}
+
+TEST_F(ContentTest, LogoAndCreditsStrips) {
+    auto content = load();
+    // The logo strip spans x 64..576 and rows 222..258, the credits strip 64 units lower.
+    auto redness = [] {
+        const Rgb p = pixelAt(320, 240);
+        return p[0] - p[1];
+    };
+    auto greenness = [] {
+        const Rgb p = pixelAt(320, 203);
+        return p[1] - p[0];
+    };
+    drawFrameAt(*content, 64.0f);
+    EXPECT_GT(redness(), 200);
+    EXPECT_EQ(pixelAt(40, 240)[0], 0);  // beside the strip
+    drawFrameAt(*content, 200.0f);
+    EXPECT_EQ(redness(), 0);
+    drawFrameAt(*content, 512.0f);
+    EXPECT_GT(greenness(), 150);
+    EXPECT_GT(redness(), 150);
+    drawFrameAt(*content, 470.0f);
+    EXPECT_LE(greenness(), 0);
+}
+
+}  // namespace
