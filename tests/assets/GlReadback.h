@@ -2,7 +2,9 @@
 // Reading GL state back in the asset tests.
 #include <GL/gl.h>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace assettest {
@@ -15,5 +17,23 @@ std::vector<std::uint8_t> textureLevel(GLuint name, GLenum format, GLint level =
 // One texture parameter, or one level parameter, of the 2D texture `name`.
 GLint textureParameter(GLuint name, GLenum which);
 GLint textureLevelParameter(GLuint name, GLint level, GLenum which);
+
+// Window coordinates equal object x and y (viewport 640 x 480, orthographic, identity modelview);
+// window z is 0.5 - z_object / 2. No culling, lighting, fog or texturing.
+void setPixelSpace();
+
+// One vertex that GL_FEEDBACK reported for a triangle or a point.
+struct FeedbackVertex {
+    std::array<float, 3> position;  // window coordinates
+    std::array<float, 4> texCoord;  // s, t, r, q as GL saw them
+};
+struct Feedback {
+    std::vector<FeedbackVertex> triangleCorners;  // three per triangle, in emitted order
+    std::vector<FeedbackVertex> points;
+    int otherTokens = 0;                          // anything that is neither
+};
+// Runs `draw` in feedback mode. With normals true, texture unit 0 generates its coordinates
+// from the eye-space normal (GL_NORMAL_MAP), so texCoord holds the normal of each corner.
+Feedback captureFeedback(const std::function<void()>& draw, bool normals = false);
 
 }  // namespace assettest
