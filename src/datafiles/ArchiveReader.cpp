@@ -25,8 +25,6 @@ constexpr uint16_t kHasDataArea = 0x8000;
 constexpr uint8_t kStoredMethod = 0x30;
 constexpr uint8_t kMinVersion = 13;
 constexpr uint8_t kMaxVersion = 20;
-// One decoded symbol costs at least one bit and yields at most 260 bytes.
-constexpr uint64_t kMaxBytesPerPackedByte = 260 * 8;
 
 uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t le32(const uint8_t* p) {
@@ -113,11 +111,6 @@ std::string foldName(const std::string& name) {
       c = char(c - 'a' + 'A');
   }
   return folded;
-}
-
-bool isPlausibleSize(const ArchiveFileHeader& h) {
-  if (h.method == kStoredMethod) return h.unpSize <= h.packSize;
-  return h.unpSize <= uint64_t(h.packSize) * kMaxBytesPerPackedByte;
 }
 
 // Decodes (or, when it is stored and passed over, skips) the current member. For the member asked
@@ -209,6 +202,11 @@ int extract(ArchiveReaderState& state, const std::string& memberName, const char
 }
 
 }  // namespace
+
+bool isPlausibleSize(const ArchiveFileHeader& h) {
+  if (h.method == kStoredMethod) return h.unpSize <= h.packSize;
+  return h.unpSize <= uint64_t(h.packSize) * kMaxBytesPerPackedByte;
+}
 
 size_t readPacked(ArchiveReaderState& state, uint8_t* destination, size_t count) {
   const size_t wanted = count < state.packedLeft ? count : state.packedLeft;

@@ -65,6 +65,12 @@ struct ArchiveReaderState {
   MemberDecoder decoder;
 };
 
+// Whether a member's unpSize can come from its packSize: a stored member holds no more than its
+// packed bytes; a compressed one no more than 2,080 bytes per packed byte (one symbol costs at
+// least a bit and yields at most 260 bytes). Checked before the output is allocated.
+constexpr uint64_t kMaxBytesPerPackedByte = 260 * 8;
+bool isPlausibleSize(const ArchiveFileHeader& header);
+
 // Reads min(count, packedLeft) bytes of packed data from the archive, deciphering whole 16-byte
 // blocks when the cipher version is 20 or more. Returns the count read (short at the archive's end).
 size_t readPacked(ArchiveReaderState& state, uint8_t* destination, size_t count);
