@@ -90,6 +90,10 @@ public:
             SDL_SetWindowSize(window_, rect.width() - left - right, rect.height() - top - bottom);
         }
         SDL_ShowWindow(window_);
+        // Leaving or entering full screen may unmap the window, and X then drops the keyboard
+        // focus that createContext gave it.
+        SDL_RaiseWindow(window_);
+        SDL_SetWindowInputFocus(window_);
     }
 
     std::vector<DisplayMode> displayModes() override {
