@@ -29,7 +29,7 @@ namespace datafiles {
 enum class AudioMode {
   Off,        // never
   Automatic,  // per block, when a trial says it packs smaller than the dictionary coding
-  Preferred,  // per block, whenever some channel count is tried at all (for known sound data)
+  Always,     // every block of 2 KiB or more, with the channel count that suits it best
 };
 
 constexpr int kStoreLevel = 0;    // members stored as they are

@@ -1,0 +1,113 @@
+#include "datafiles/MatchFinder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace datafiles {
+
+namespace {
+constexpr unsigned kHashBits = 17;
+constexpr unsigned kHash3Bits = 14;
+// Three-byte matches are looked up among the latest position of each prefix only, and kept when
+// near: farther ones rarely beat three literals.
+constexpr size_t kMaxThreeByteDistance = 4096;
+constexpr size_t kWindowSize = size_t{1} << 20;
+}  // namespace
+
+MatchFinder::MatchFinder(MatchFinderSettings settings)
+    : settings_(settings),
+      head_(size_t{1} << kHashBits),
+      chain_(kWindowSize),
+      head3_(size_t{1} << kHash3Bits),
+      last2_(65536) {}
+
+void MatchFinder::reset(const uint8_t* data, size_t size) {
+  data_ = data;
+  size_ = size;
+  std::fill(head_.begin(), head_.end(), 0);
+  std::fill(head3_.begin(), head3_.end(), 0);
+  std::fill(last2_.begin(), last2_.end(), 0);
+  // chain_ entries are only reached through head_ and are rewritten on insertion.
+}
+
+uint32_t MatchFinder::hash3(size_t p) const {
+  const uint32_t v = (uint32_t{data_[p]} << 16) | (uint32_t{data_[p + 1]} << 8) | data_[p + 2];
+  return (v * 2654435761u) >> (32 - kHash3Bits);
+}
+
+uint32_t MatchFinder::hash4(size_t p) const {
+  uint32_t v;
+  std::memcpy(&v, data_ + p, 4);
+  return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+void MatchFinder::insert(size_t p) {
+  if (p + 1 < size_) last2_[(data_[p] << 8) | data_[p + 1]] = static_cast<uint32_t>(p + 1);
+  if (p + 2 >= size_) return;
+  head3_[hash3(p)] = static_cast<uint32_t>(p + 1);
+  if (p + 3 >= size_) return;
+  uint32_t& head = head_[hash4(p)];
+  chain_[p & (kWindowSize - 1)] = head;
+  head = static_cast<uint32_t>(p + 1);
+}
+
+uint32_t MatchFinder::shortDistance(size_t p) const {
+  if (p + 1 >= size_) return 0;
+  const uint32_t latest = last2_[(data_[p] << 8) | data_[p + 1]];
+  if (latest == 0) return 0;
+  const size_t distance = p - (latest - 1);
+  return distance <= 256 ? static_cast<uint32_t>(distance) : 0;
+}
+
+MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
+  Match best;
+  if (maxLength >= 3 && p + 2 < size_) {
+    const uint8_t* current = data_ + p;
+    uint32_t bestLength = 2;
+    const uint32_t near = head3_[hash3(p)];
+    if (near != 0 && p - (near - 1) <= kMaxThreeByteDistance) {
+      const uint8_t* earlier = data_ + near - 1;
+      if (earlier[0] == current[0] && earlier[1] == current[1] && earlier[2] == current[2]) {
+        uint32_t length = 3;
+        while (length < maxLength && earlier[length] == current[length]) ++length;
+        bestLength = length;
+        best.length = length;
+        best.distance = static_cast<uint32_t>(p - (near - 1));
+      }
+    }
+    uint32_t candidate = maxLength >= 4 && p + 3 < size_ && bestLength < maxLength &&
+                                 bestLength < settings_.niceLength
+                             ? head_[hash4(p)]
+                             : 0;
+    unsigned depth = settings_.chainDepth;
+    bool cut = false;
+    while (candidate != 0 && depth-- > 0) {
+      const size_t q = candidate - 1;
+      const size_t distance = p - q;
+      if (distance > kMaxMatchDistance) break;
+      const uint8_t* earlier = data_ + q;
+      // The byte that would make this candidate longer than the best so far decides quickly.
+      if (earlier[bestLength] == current[bestLength] && earlier[0] == current[0] &&
+          earlier[1] == current[1]) {
+        uint32_t length = 2;
+        while (length < maxLength && earlier[length] == current[length]) ++length;
+        if (length > bestLength) {
+          bestLength = length;
+          best.length = length;
+          best.distance = static_cast<uint32_t>(distance);
+          if (length >= settings_.niceLength || length >= maxLength) break;
+          if (length >= settings_.goodLength && !cut) {
+            depth /= 4;
+            cut = true;
+          }
+        }
+      }
+      candidate = chain_[q & (kWindowSize - 1)];
+    }
+    if (best.length < 3) best = Match{};
+  }
+  insert(p);
+  return best;
+}
+
+}  // namespace datafiles
