@@ -164,15 +164,15 @@ TEST_F(UnarCrossCheck, EncipheredMembersUnderThePassPhrase) {
   Bytes text;
   for (int i = 0; i < 1001; ++i) text.push_back(uint8_t('a' + i % 26));
   const GeneratedStream g = randomStream(3, 100000, skewedLengths());
-  for (const std::string phrase : {"marzipol", "x", "a rather long pass phrase of more than sixteen"}) {
+  for (const char* phrase : {"marzipol", "x", "a rather long pass phrase of more than sixteen"}) {
     ArchiveBuilder a;
     a.add(enciphered(storedMember("s.txt", text), phrase));
     a.add(enciphered(packedMember("c.bin", g.packed, g.content), phrase));
     const fs::path out = unar(a.bytes, phrase);
     EXPECT_TRUE(readFile(out / "s.txt") == text) << phrase;
     EXPECT_TRUE(readFile(out / "c.bin") == g.content) << phrase;
-    EXPECT_TRUE(extract(a.bytes, "s.txt", phrase.c_str()).data == text) << phrase;
-    EXPECT_TRUE(extract(a.bytes, "c.bin", phrase.c_str()).data == g.content) << phrase;
+    EXPECT_TRUE(extract(a.bytes, "s.txt", phrase).data == text) << phrase;
+    EXPECT_TRUE(extract(a.bytes, "c.bin", phrase).data == g.content) << phrase;
   }
 }
 
