@@ -210,8 +210,8 @@ std::vector<std::array<Point, 3>> tessellate(const std::vector<Contour>& contour
 // --- the glyph's display list body ---
 
 // Front face at z = 0 (normal +z), back face at z = -depth (normal -z) and one flat-shaded wall
-// per outline edge, facing away from the filled area. fillOnRight: the outline runs with the
-// filled area on its right (TrueType order).
+// per outline edge, facing away from the filled area, all in one run of triangles. fillOnRight:
+// the outline runs with the filled area on its right (TrueType order).
 void emitGlyph(const std::vector<Contour>& contours, bool fillOnRight, float depth) {
     const std::vector<std::array<Point, 3>> faces = tessellate(contours);
     glBegin(GL_TRIANGLES);
@@ -224,34 +224,20 @@ void emitGlyph(const std::vector<Contour>& contours, bool fillOnRight, float dep
         for (const auto& tri : faces) {
             for (int k : {0, 2, 1}) glVertex3d(tri[k].x, tri[k].y, -depth);
         }
-    }
-    glEnd();
-    if (depth == 0.0f) return;
-    glBegin(GL_QUADS);
-    for (const Contour& c : contours) {
-        for (std::size_t i = 0; i < c.size(); ++i) {
-            const Point a = c[i];
-            const Point b = c[(i + 1) % c.size()];
-            double nx = -(b.y - a.y);
-            double ny = b.x - a.x;
-            const double length = std::hypot(nx, ny);
-            if (length == 0.0) continue;
-            if (!fillOnRight) {
-                nx = -nx;
-                ny = -ny;
-            }
-            glNormal3d(nx / length, ny / length, 0.0);
-            // a, b, b', a' is counter-clockwise seen from the left of a -> b.
-            if (fillOnRight) {
-                glVertex3d(a.x, a.y, 0.0);
-                glVertex3d(b.x, b.y, 0.0);
-                glVertex3d(b.x, b.y, -depth);
-                glVertex3d(a.x, a.y, -depth);
-            } else {
-                glVertex3d(a.x, a.y, 0.0);
-                glVertex3d(a.x, a.y, -depth);
-                glVertex3d(b.x, b.y, -depth);
-                glVertex3d(b.x, b.y, 0.0);
+        for (const Contour& c : contours) {
+            for (std::size_t i = 0; i < c.size(); ++i) {
+                // The wall under edge a -> b, with a and b ordered so that a, b, b', a' runs
+                // counter-clockwise seen from outside the glyph.
+                Point a = c[i];
+                Point b = c[(i + 1) % c.size()];
+                if (!fillOnRight) std::swap(a, b);
+                const double nx = -(b.y - a.y);
+                const double ny = b.x - a.x;
+                const double length = std::hypot(nx, ny);
+                if (length == 0.0) continue;
+                glNormal3d(nx / length, ny / length, 0.0);
+                const double wall[4][3] = {{a.x, a.y, 0.0}, {b.x, b.y, 0.0}, {b.x, b.y, -depth}, {a.x, a.y, -depth}};
+                for (int k : {0, 1, 2, 0, 2, 3}) glVertex3dv(wall[k]);
             }
         }
     }

@@ -62,6 +62,7 @@ Feedback captureFeedback(const std::function<void()>& draw, bool normals) {
         }
         glBindTexture(GL_TEXTURE_2D, unit);
         glEnable(GL_TEXTURE_2D);
+        glEnable(GL_NORMALIZE);
         for (GLenum coord : {GL_S, GL_T, GL_R}) glTexGeni(coord, GL_TEXTURE_GEN_MODE, GL_NORMAL_MAP);
         for (GLenum gen : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R}) glEnable(gen);
     }
@@ -70,6 +71,7 @@ Feedback captureFeedback(const std::function<void()>& draw, bool normals) {
     const GLint count = glRenderMode(GL_RENDER);
     for (GLenum gen : {GL_TEXTURE_GEN_S, GL_TEXTURE_GEN_T, GL_TEXTURE_GEN_R}) glDisable(gen);
     glDisable(GL_TEXTURE_2D);
+    glDisable(GL_NORMALIZE);
     if (count < 0) throw std::runtime_error("feedback buffer overflow");
 
     Feedback result;
@@ -83,6 +85,7 @@ Feedback captureFeedback(const std::function<void()>& draw, bool normals) {
         const auto token = static_cast<GLint>(buffer[i++]);
         if (token == GL_POLYGON_TOKEN) {
             const auto n = static_cast<GLint>(buffer[i++]);
+            result.polygonSizes.push_back(n);
             for (GLint k = 0; k < n; ++k, i += kVertexFloats) result.triangleCorners.push_back(vertexAt(i));
         } else if (token == GL_POINT_TOKEN) {
             result.points.push_back(vertexAt(i));

@@ -22,18 +22,21 @@ GLint textureLevelParameter(GLuint name, GLint level, GLenum which);
 // window z is 0.5 - z_object / 2. No culling, lighting, fog or texturing.
 void setPixelSpace();
 
-// One vertex that GL_FEEDBACK reported for a triangle or a point.
+// One vertex that GL_FEEDBACK reported for a polygon or a point. (Mesa reports only the first
+// glBegin/glEnd run of a display list in feedback mode; the lists tested here hold one run.)
 struct FeedbackVertex {
     std::array<float, 3> position;  // window coordinates
     std::array<float, 4> texCoord;  // s, t, r, q as GL saw them
 };
 struct Feedback {
-    std::vector<FeedbackVertex> triangleCorners;  // three per triangle, in emitted order
+    std::vector<FeedbackVertex> triangleCorners;  // every polygon's corners, in emitted order
+    std::vector<int> polygonSizes;                // corners per polygon (GL draws triangles)
     std::vector<FeedbackVertex> points;
     int otherTokens = 0;                          // anything that is neither
 };
 // Runs `draw` in feedback mode. With normals true, texture unit 0 generates its coordinates
-// from the eye-space normal (GL_NORMAL_MAP), so texCoord holds the normal of each corner.
+// from the eye-space normal (GL_NORMAL_MAP, normalised), so texCoord holds the unit normal of
+// each corner.
 Feedback captureFeedback(const std::function<void()>& draw, bool normals = false);
 
 }  // namespace assettest
