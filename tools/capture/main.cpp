@@ -20,7 +20,6 @@
 #include "app/FatalError.h"
 #include "app/GlWindow.h"
 #include "content/DemoContent.h"
-#include "platform/GlSurface.h"
 
 namespace {
 
@@ -40,44 +39,6 @@ double now() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
-
-// The show's window with its GL context, opened as a window (never full screen) at the
-// capture's size.
-struct ShowWindow {
-    app::GlWindow window;
-    std::unique_ptr<platform::GlSurface> surface;
-
-    bool open(int width, int height, std::string* error) {
-        surface = platform::GlSurface::create("qel - vorthalimex | the halcyrne, part 1", width, height,
-                                              true, error);
-        if (!surface) return false;
-        glEnable(GL_TEXTURE_2D);
-        glClearColor(0.2f, 0.2f, 0.2f, 0.0f);
-        glClearDepth(1.0);
-        glDepthFunc(GL_LESS);
-        glEnable(GL_DEPTH_TEST);
-        glShadeModel(GL_SMOOTH);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glViewport(0, 0, width, height);
-        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &window.maxTextureSize);
-        window.glActiveTextureARB =
-            reinterpret_cast<app::GlWindow::ActiveTextureProc>(surface->procAddress("glActiveTextureARB"));
-        window.width = width;
-        window.height = height;
-        window.active = true;
-        return true;
-    }
-    void present() {
-        glFinish();
-        glFlush();
-        surface->swapBuffers();
-    }
-    void pumpMessages() {}
-    bool stopRequested() const { return window.quitRequested || window.keys[kEscapeKey]; }
-};
 
 // One frame to draw: its music time, its place in the video (-1: none) and the stills taken
 // from it.
@@ -144,18 +105,29 @@ int runCapture(capture::CaptureOptions options) {
     // The show's own fatal reports would put up a box and carry on; a capture stops instead.
     std::vector<std::string> contentErrors;
     app::setFatalErrorHandler([&contentErrors](const std::string& text) { contentErrors.push_back(text); });
-    auto reportContentErrors = [&]() {
+    auto printContentErrors = [&]() {
         for (const auto& text : contentErrors) std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    };
+    auto reportContentErrors = [&]() {
+        printContentErrors();
         return fail("the show did not load or draw cleanly (is --run-dir the directory with data/ and blow.job?)");
     };
 
-    ShowWindow show;
-    if (!show.open(options.width, options.height, &error)) return fail("cannot open the window: " + error);
-    if (show.window.width != options.width || show.window.height != options.height)
-        return fail("the window opened at " + std::to_string(show.window.width) + "x" +
-                    std::to_string(show.window.height) + ", not at the requested " +
-                    std::to_string(options.width) + "x" + std::to_string(options.height));
-    content::DemoContent content(&show.window);
+    // The show's window, as a window (never full screen) of the capture's size.
+    app::GlWindow window;
+    if (!window.create(options.width, options.height, false)) {
+        printContentErrors();
+        return fail("cannot open the window (is there an X display? xvfb-run -a provides one)");
+    }
+    // A window manager may count its frame in or resize the window; the capture draws at the
+    // size asked, whatever the window events said.
+    auto pumpAndKeepSize = [&]() {
+        window.pumpMessages();
+        if (window.width != options.width || window.height != options.height)
+            window.setViewport(options.width, options.height);
+    };
+    pumpAndKeepSize();
+    content::DemoContent content(&window);
     if (!contentErrors.empty()) return reportContentErrors();
 
     VideoEncoder encoder;
@@ -178,15 +150,15 @@ int runCapture(capture::CaptureOptions options) {
     Progress progress(static_cast<int64_t>(draws.size()), now());
     bool stopped = false;
     for (const Draw& draw : draws) {
-        show.pumpMessages();
-        if (interrupted || show.stopRequested()) {
+        pumpAndKeepSize();
+        if (interrupted || window.quitRequested || window.keys[kEscapeKey]) {
             stopped = true;
             break;
         }
         glDepthMask(GL_TRUE);  // as the live loop: every frame starts with depth writes on
         content.drawFrame(draw.ms);
-        const RgbImage image = readFrame(show.window.width, show.window.height);
-        show.present();
+        const RgbImage image = readFrame(options.width, options.height);
+        window.present();
         if (draw.videoFrame >= 0 && !encoder.writeFrame(image.pixels.data(), image.pixels.size(), &error)) {
             std::fprintf(stderr, "\n");
             encoder.finish(&error);
