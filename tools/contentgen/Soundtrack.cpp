@@ -77,6 +77,14 @@ Soundtrack renderSoundtrack(const ProgressFn& progress) {
     return out;
 }
 
+std::vector<double> soundtrackKicks() {
+    Synth score{Synth::ScoreOnly{}};
+    performScore(score, nullptr);
+    std::vector<double> kicks = score.kicks();
+    std::sort(kicks.begin(), kicks.end());
+    return kicks;
+}
+
 std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& pcm, const ProgressFn& progress) {
     std::unique_ptr<lame_global_flags, int (*)(lame_global_flags*)> lame(lame_init(), lame_close);
     if (!lame) throw std::runtime_error("LAME cannot start");

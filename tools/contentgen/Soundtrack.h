@@ -17,6 +17,9 @@ struct Soundtrack {
 // Renders the piece. Deterministic: the same samples on every run.
 Soundtrack renderSoundtrack(const ProgressFn& progress);
 
+// The scene times of the piece's kick drums, ascending, without rendering anything.
+std::vector<double> soundtrackKicks();
+
 // MP3 bit rate and LAME quality setting (0 best ... 9 fastest).
 constexpr int kMp3Kbps = 192;
 constexpr int kLameQuality = 3;

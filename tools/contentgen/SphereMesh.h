@@ -15,7 +15,7 @@ struct SphereSpec {
     bool facingInward;   // corners counter-clockwise seen from inside (normals point inward)
 };
 
-// The sphere's poles lie on the object's y axis. A seam column of vertices is duplicated so
+// The sphere's poles lie on the object's y axis, one vertex each. A seam column of vertices is duplicated so
 // that s runs from 0 to sRepeats without wrapping back; t runs from 1 at the +y pole to 0 at
 // the -y pole. Throws std::invalid_argument when the counts do not fit the format.
 std::vector<uint8_t> makeSphereOb3(const SphereSpec& spec);

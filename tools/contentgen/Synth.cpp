@@ -58,6 +58,8 @@ std::vector<float> kickTemplate(size_t samples) {
 
 Synth::Synth(size_t length) : dry(length), ducked(length), reverbSend(length), delaySend(length) {}
 
+Synth::Synth(ScoreOnly) : rendering_(false) {}
+
 Stereo& Synth::scratch(size_t n) {
     scratch_.l.assign(n, 0.0f);
     scratch_.r.assign(n, 0.0f);
@@ -88,6 +90,7 @@ void Synth::mix(int64_t start, size_t n, const Route& route) {
 
 void Synth::kick(double t, float velocity) {
     kicks_.push_back(t);
+    if (!rendering_) return;
     const size_t n = samplesFor(0.45);
     Stereo& s = scratch(n);
     renderKick(s.l.data(), n);
@@ -96,6 +99,7 @@ void Synth::kick(double t, float velocity) {
 }
 
 void Synth::clap(double t, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(0.4);
     Stereo& s = scratch(n);
     Noise nl(noiseSeed_++), nr(noiseSeed_++);
@@ -113,6 +117,7 @@ void Synth::clap(double t, float velocity) {
 }
 
 void Synth::snare(double t, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(0.3);
     Stereo& s = scratch(n);
     Noise nz(noiseSeed_++);
@@ -130,6 +135,7 @@ void Synth::snare(double t, float velocity) {
 }
 
 void Synth::hat(double t, float velocity, bool open) {
+    if (!rendering_) return;
     const float decay = open ? 0.2f : 0.038f;
     const size_t n = samplesFor(decay * 6.0f);
     Stereo& s = scratch(n);
@@ -149,6 +155,7 @@ void Synth::hat(double t, float velocity, bool open) {
 }
 
 void Synth::ride(double t, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(1.2);
     Stereo& s = scratch(n);
     Metal metal(530.0f);
@@ -169,6 +176,7 @@ void Synth::ride(double t, float velocity) {
 }
 
 void Synth::crash(double t, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(3.0);
     Stereo& s = scratch(n);
     Metal ml(361.0f), mr(367.0f);
@@ -186,6 +194,7 @@ void Synth::crash(double t, float velocity) {
 }
 
 void Synth::tom(double t, float note, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(0.6);
     Stereo& s = scratch(n);
     const float f = midiToHz(note);
@@ -203,6 +212,7 @@ void Synth::tom(double t, float note, float velocity) {
 }
 
 void Synth::bass(double t, double beats, float note, float velocity, float cutoff) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.012);
     Stereo& s = scratch(n);
@@ -225,6 +235,7 @@ void Synth::bass(double t, double beats, float note, float velocity, float cutof
 
 void Synth::pad(double t, double beats, const std::vector<int>& notes, float velocity, float cutoffFrom, float cutoffTo,
                 double attackBeats) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats), attack = beatsToSeconds(attackBeats), release = 1.6;
     const size_t n = samplesFor(seconds + release);
     Stereo& s = scratch(n);
@@ -270,6 +281,7 @@ void Synth::pad(double t, double beats, const std::vector<int>& notes, float vel
 }
 
 void Synth::lead(double t, double beats, float note, float velocity, float brightness) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.25);
     Stereo& s = scratch(n);
@@ -298,6 +310,7 @@ void Synth::lead(double t, double beats, float note, float velocity, float brigh
 }
 
 void Synth::pluck(double t, double beats, float note, float velocity, float cutoff, float pan) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.3);
     Stereo& s = scratch(n);
@@ -318,6 +331,7 @@ void Synth::pluck(double t, double beats, float note, float velocity, float cuto
 }
 
 void Synth::bell(double t, double beats, float note, float velocity) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 2.5);
     Stereo& s = scratch(n);
@@ -343,6 +357,7 @@ void Synth::bell(double t, double beats, float note, float velocity) {
 }
 
 void Synth::stab(double t, const std::vector<int>& notes, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(0.9);
     Stereo& s = scratch(n);
     for (size_t k = 0; k < notes.size(); ++k) {
@@ -364,6 +379,7 @@ void Synth::stab(double t, const std::vector<int>& notes, float velocity) {
 }
 
 void Synth::riser(double t, double beats, float velocity) {
+    if (!rendering_) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds);
     Stereo& s = scratch(n);
@@ -386,6 +402,7 @@ void Synth::riser(double t, double beats, float velocity) {
 }
 
 void Synth::impact(double t, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(3.5);
     Stereo& s = scratch(n);
     Noise nz(noiseSeed_++);
@@ -405,6 +422,7 @@ void Synth::impact(double t, float velocity) {
 }
 
 void Synth::reverseCymbal(double tEnd, double beats, float velocity) {
+    if (!rendering_) return;
     const size_t n = samplesFor(beatsToSeconds(beats));
     Stereo& s = scratch(n);
     Noise nl(noiseSeed_++), nr(noiseSeed_++);

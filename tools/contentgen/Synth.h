@@ -13,6 +13,9 @@ class Synth {
 public:
     // length: the number of samples of every bus.
     explicit Synth(size_t length);
+    // A synthesiser that renders nothing and only records where the kicks go (cheap).
+    struct ScoreOnly {};
+    explicit Synth(ScoreOnly);
 
     void kick(double t, float velocity);
     void clap(double t, float velocity);
@@ -53,6 +56,7 @@ private:
     void mix(int64_t start, size_t n, const Route& route);
     Stereo& scratch(size_t n);
 
+    bool rendering_ = true;
     std::vector<double> kicks_;
     Stereo scratch_;
     uint32_t noiseSeed_ = 12345;

@@ -12,7 +12,8 @@ namespace contentgen {
 struct TextureSpec {
     const char* fileName;  // under data/
     int width, height;     // powers of two
-    bool fullChroma;       // 4:4:4 colour (text strips), otherwise 4:2:0
+    bool fullChroma;       // 4:4:4 colour (text strips, and tiles, whose subsampled chroma would
+                           // mark the wrap), otherwise 4:2:0
     Image (*paint)(int width, int height);
 };
 

@@ -1,0 +1,109 @@
+// The whole pack as the build made it in the run directory: the same bytes from another run of
+// the generator, and a soundtrack that decodes through the program's own audio path with its
+// beats where the picture expects them.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "ContentPack.h"
+#include "Soundtrack.h"
+#include "SoundtrackTiming.h"
+#include "Synth.h"
+#include "music/Mp3Stream.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class WholePack : public ::testing::Test {
+protected:
+    static std::string path(const std::string& file) { return std::string(PACK_DIR) + "/" + file; }
+};
+
+TEST_F(WholePack, SecondRunInAnotherProcessWritesTheSameBytes) {
+    char pattern[] = "/tmp/contentgen-pack-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string second = pattern;
+    ASSERT_EQ(std::system((std::string(CONTENTGEN_PATH) + " -q '" + second + "'").c_str()), 0);
+    contentgen::PackOptions all;
+    for (const std::string& file : contentgen::packFiles(all)) {
+        const std::string a = readFile(path(file));
+        EXPECT_FALSE(a.empty()) << file;
+        EXPECT_TRUE(a == readFile(second + "/" + file)) << file << " differs between runs";
+    }
+    std::system(("rm -rf '" + second + "'").c_str());
+    struct stat st;
+    EXPECT_NE(stat(path("data/invsphere.ob3").c_str(), &st), 0) << "the star sphere must come from the archive";
+}
+
+// Decodes the soundtrack with music::Mp3Stream, the decoder the program plays it through.
+std::vector<int16_t> decodeSoundtrack(const std::string& file) {
+    std::string error;
+    std::unique_ptr<music::Mp3Stream> stream = music::Mp3Stream::open(file, &error);
+    EXPECT_TRUE(stream) << error;
+    std::vector<int16_t> pcm;
+    if (!stream) return pcm;
+    std::vector<int16_t> chunk(2 * 65536);
+    size_t frames;
+    while ((frames = stream->read(chunk.data(), 65536)) > 0) pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + 2 * frames);
+    return pcm;
+}
+
+// Each kick is found in the decoded signal by matching the kick's own waveform (its first 40 ms)
+// within 50 ms either side of where beat b = t + 1 belongs, b * 60000 / 145 - 400 ms into the
+// file. The match must fall within 5 ms of that point: picture and sound meet.
+TEST_F(WholePack, SoundtrackDecodesGaplessWithKicksOnThePictureBeatGrid) {
+    const std::vector<int16_t> pcm = decodeSoundtrack(path("data/Vorthalimex.mp3"));
+    const size_t frames = pcm.size() / 2;
+    EXPECT_GE(frames, 252u * 44100u);
+    // Gapless: the encoder's delay and padding are gone, not one frame more or less.
+    EXPECT_EQ(static_cast<int64_t>(frames), contentgen::kSoundtrackSamples);
+
+    std::vector<float> mono(frames);
+    for (size_t i = 0; i < frames; ++i) mono[i] = (pcm[2 * i] + pcm[2 * i + 1]) * (0.5f / 32768.0f);
+    const std::vector<float> kick = contentgen::kickTemplate(1764);
+    const long search = 2205, tolerance = 220;  // 50 ms, 5 ms
+
+    auto match = [&](long at) {
+        double dot = 0.0, energy = 1e-12;
+        for (size_t i = 0; i < kick.size(); ++i) {
+            const float v = mono[at + i];
+            dot += v * kick[i];
+            energy += v * v;
+        }
+        return dot / std::sqrt(energy);
+    };
+
+    const std::vector<double> kicks = contentgen::soundtrackKicks();
+    ASSERT_GT(kicks.size(), 300u);
+    int checked = 0;
+    for (double t : kicks) {
+        const long expected = std::lround(((t + 1.0) * 60000.0 / 145.0 - 400.0) * 44.1);
+        ASSERT_GE(expected - search, 0);
+        ASSERT_LE(expected + search + static_cast<long>(kick.size()), static_cast<long>(frames));
+        long best = 0;
+        double bestScore = -1e9;
+        for (long d = -search; d <= search; d += 2) {
+            const double s = match(expected + d);
+            if (s > bestScore) bestScore = s, best = d;
+        }
+        for (long d = best - 1; d <= best + 1; d += 2) {
+            const double s = match(expected + d);
+            if (s > bestScore) bestScore = s, best = d;
+        }
+        EXPECT_LE(std::labs(best), tolerance) << "kick at t " << t << " found " << best / 44.1 << " ms off the grid";
+        ++checked;
+    }
+    EXPECT_EQ(checked, static_cast<int>(kicks.size()));
+}
+
+}  // namespace
