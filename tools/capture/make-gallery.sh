@@ -17,10 +17,10 @@ command -v ffmpeg >/dev/null || { echo "make-gallery: needs ffmpeg (sudo apt-get
 shots=(
   "1-title 26897"         # t = 64: the logo at full strength over the narrow title picture
   "2-first-burst 107586"  # t = 259: the middle of the first burst
-  "3-swell-peak 146069"   # t = 352: the slow swell at its peak, the lens wide open
+  "3-swell-peak 151034"   # t = 364: the two swells near their peaks, streaks through the glare
   "4-credits 212276"      # t = 512: logo and credits at full strength
   "5-white-out 232138"    # t = 560: fog and background beyond white
-  "6-end-fade 242069"     # t = 584: the background fading from white to black
+  "6-end-fade 245380"     # t = 592: the background halfway through its fade from white to black
 )
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
