@@ -254,4 +254,8 @@ int extractMember(const std::string& memberName, const std::string& archivePath,
   return result;
 }
 
+ArchiveFileHeader decodeFileHeader(const uint8_t* bytes) { return parseFileHeader(bytes); }
+
+std::string foldMemberName(const std::string& name) { return foldName(name); }
+
 }  // namespace datafiles

@@ -41,6 +41,12 @@ struct ArchiveFileHeader {
   uint32_t fileAttr = 0;
 };
 
+// The fields of the 32 header bytes at `bytes` (little-endian), as the block scan reads them.
+ArchiveFileHeader decodeFileHeader(const uint8_t* bytes);
+
+// A member name as lookups compare it: '\' and '/' become '_', a-z become A-Z.
+std::string foldMemberName(const std::string& name);
+
 struct ArchiveReaderState {
   std::string memberName;  // asked for, at most kMaxNameLength bytes
   std::string passPhrase;  // at most kMaxPassPhraseLength bytes; wiped at the end of the call

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <cstdlib>
 #include <vector>
 
 #include "datafiles/BitWriter.h"
@@ -39,6 +40,7 @@ constexpr size_t kMinAudioBlock = 2048;
 // The audio trial runs every channel count over this much of a block first.
 constexpr size_t kAudioSample = 24 * 1024;
 constexpr size_t kHistorySize = size_t{1} << 20;
+constexpr unsigned kEndSlackBits = 24;
 
 // Slots: a base and a number of extra bits, base[i + 1] = base[i] + 2^bits[i].
 struct SlotTables {
@@ -671,7 +673,7 @@ struct MemberCompressor::Impl {
     return oldBits <= newBits;
   }
 
-  void emitBlock(BitWriter& out, size_t start, const BlockPlan& plan) {
+  void emitBlock(BitWriter& out, const BlockPlan& plan) {
     if (plan.audio) {
       unsigned c = plan.audioFirstChannel;
       for (size_t i = 0; i < audioSymbols.size(); ++i) {
@@ -680,7 +682,7 @@ struct MemberCompressor::Impl {
       }
       audioState = plan.audioEnd;
       usedAudio = true;
-      (void)start;
+
       return;
     }
     for (const Token& t : tokens) {
@@ -693,7 +695,9 @@ struct MemberCompressor::Impl {
     }
   }
 
-  // Any symbol but the table change, from the tables in force.
+  // Any symbol but the table change, from the tables in force, then zero bits: decoders read
+  // ahead of the last symbol they need (unar fails on a stream that ends within a few bits of
+  // it), and one that looks for a table change past the end finds this symbol instead.
   void endStream(BitWriter& out) const {
     const size_t first = tables.mode == Mode::Audio ? audioState.current * kAudioSymbols : 0;
     const size_t change = tables.mode == Mode::Audio ? kAudioTableChange : kTableChange;
@@ -701,9 +705,10 @@ struct MemberCompressor::Impl {
     for (size_t s = 0; s < count; ++s) {
       if (s != change && tables.lengths[first + s] != 0) {
         tables.put(out, first + s);
-        return;
+        break;
       }
     }
+    out.write(0, kEndSlackBits);
   }
 
   void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out) {
@@ -721,22 +726,24 @@ struct MemberCompressor::Impl {
     for (size_t p = 0; p < memberStart; ++p) finder.insert(p);
     usedAudio = false;
 
+    if (previous) endStream(*previous);
     bool first = true;
     size_t start = memberStart;
     do {
       const size_t end = std::min(start + kBlockSize, buffer.size());
       const BlockPlan plan = planBlock(start, end);
-      if (first) {
-        // A member starts with its own tables; one that continues a stream announces them with a
-        // change code. Sending the change at the start of the member rather than after the last
-        // symbol of the one before reads the same in every decoder: a decoder that looks for a
-        // change past a member's end finds the end symbol instead and moves on.
-        if (previous) endStream(*previous);
-        sendTables(out, previous != nullptr, plan);
-      } else if (!keepTables(plan)) {
+      // A member that starts a stream begins with its tables. One that continues a stream goes
+      // on with the tables in force or opens with a change code. A change at the start of the
+      // member rather than after the last symbol of the one before reads the same in every
+      // decoder: one that looks for a change past a member's end finds the end symbol instead.
+      // An empty member in a stream still carries a table set: unar loses its place in the
+      // stream after an empty member whose data holds only the end symbol.
+      if (first && !previous) {
+        sendTables(out, false, plan);
+      } else if ((first && size == 0) || !keepTables(plan)) {
         sendTables(out, true, plan);
       }
-      emitBlock(out, start, plan);
+      emitBlock(out, plan);
       first = false;
       start = end;
     } while (start < buffer.size());

@@ -29,8 +29,9 @@ class MemberCompressor {
   // change code with them and then the new set).
   void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out);
 
-  // Ends the stream of the member packed last when no member continues it. The decoder reads one
-  // symbol past a member's end, looking for a table change; this gives it one that is none.
+  // Ends the stream of the member packed last when no member continues it: a symbol that is no
+  // table change (the decoder reads one symbol past a member's end, looking for a change) and a
+  // few zero bytes for decoders that read ahead.
   void endStream(BitWriter& out);
 
   // Whether the last member packed had a block in audio mode.
