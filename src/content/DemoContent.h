@@ -7,6 +7,7 @@
 // file failed to load stays empty (null): its failure was reported by the loader, and every draw
 // that would use it is skipped.
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "assets/Object3D.h"
@@ -81,6 +82,10 @@ public:
     TexturePtr screenTarget;     // 1024 x 512, repeating; holds the 640 x 272 band at its lower left
     TexturePtr auxTargetB;       // 512 x 256 render target; not drawn
     app::GlWindow* window = nullptr;  // borrowed
+
+    // Called after each of the frame's five passes with its number (1 to 5); empty in the show.
+    // The frame-time benchmark times the passes with it.
+    std::function<void(int pass)> passDone;
 
 private:
     // The frame composer's passes, in order.

@@ -55,11 +55,19 @@ void DemoContent::drawFrame(int ms) {
     times.glowMix = glowMix(times.burst);
     times.title = titleShapeAt(times.t);
 
+    auto done = [this](int pass) {
+        if (passDone) passDone(pass);
+    };
     renderScenes(ms, times);  // the picture, into the working area
+    done(1);
     buildGlowChain();         // ever smaller copies of it
+    done(2);
     composeBand(times);       // sharp and blurred copies summed into the band
+    done(3);
     warpBand(times);          // the band through the lens
+    done(4);
     overlayTitles(times);     // logo and credits on top
+    done(5);
 }
 
 void DemoContent::renderScenes(int ms, const FrameTimes& times) {
