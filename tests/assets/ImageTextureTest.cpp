@@ -11,6 +11,8 @@
 #include "app/FatalError.h"
 #include "assets/JpegLoader.h"
 #include "assets/PngLoader.h"
+#include "datafiles/ArchiveWriter.h"
+#include "datafiles/DataFile.h"
 #include "support/GlTestContext.h"
 
 namespace {
@@ -47,7 +49,15 @@ TEST_F(ImageTextureTest, JpegTextureHoldsRgbBytes) {
     EXPECT_NEAR(level[2], 10, 2);
 }
 
+// Pictures come from the file system only: one present only in the data archive fails too.
 TEST_F(ImageTextureTest, FailedLoadsReportPathAndGiveNull) {
+    assettest::writeSolidJpeg("fire.jpg", 8, 8, {200, 100, 0});
+    std::ifstream picture("fire.jpg", std::ios::binary);
+    datafiles::ArchiveOptions options;
+    options.passPhrase = datafiles::kDataArchivePassPhrase;
+    datafiles::ArchiveWriter archive(options);
+    archive.addMember("fire.jpg", Bytes(std::istreambuf_iterator<char>(picture), {}));
+    ASSERT_TRUE(archive.finishToFile(datafiles::kDataArchivePath));
     assettest::writeFile("data/broken.jpg", Bytes{0xff, 0xd8, 0xff});
     assettest::writeFile("data/broken.png", Bytes{0x89, 'P', 'N', 'G'});
     EXPECT_EQ(assets::loadJpegTexture("data\\fire.jpg", 3), nullptr);
