@@ -1,5 +1,7 @@
 #include "app/GlWindow.h"
 
+#include <algorithm>
+
 #include "app/FatalError.h"
 #include "platform/VirtualKeys.h"
 
@@ -166,9 +168,23 @@ bool GlWindow::translateAccelerator(const platform::WindowEvent& event, platform
 
 void GlWindow::pumpMessages() {
     if (!system_) return;
-    platform::WindowEvent event, command;
+    using platform::WindowEvent;
+    // A key released in the same pump that saw it go down (a short press during a long frame)
+    // stays down until the next pump, so the main loop sees every press at least once.
+    for (int key : heldKeyUps_) keys[key] = 0;
+    heldKeyUps_.clear();
+    bool wentDown[platform::vk::Count] = {};
+    WindowEvent event, command;
     while (system_->pollEvent(event)) {
         if (translateAccelerator(event, command)) windowProc(command);
+        const bool validKey = event.key >= 0 && event.key < platform::vk::Count;
+        if (event.type == WindowEvent::KeyDown && validKey) {
+            wentDown[event.key] = true;
+            heldKeyUps_.erase(std::remove(heldKeyUps_.begin(), heldKeyUps_.end(), event.key), heldKeyUps_.end());
+        } else if (event.type == WindowEvent::KeyUp && validKey && wentDown[event.key]) {
+            heldKeyUps_.push_back(event.key);
+            continue;
+        }
         windowProc(event);
     }
 }

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/WindowSystem.h"
 
@@ -41,6 +42,7 @@ public:
     bool create(std::unique_ptr<platform::WindowSystem> windowSystem, int width, int height, bool fullScreen);
 
     // Handles every waiting window event (key slots, quit flag, resize, the Alt+Enter toggle).
+    // A key that goes down and up within one call reads as down until the next call.
     virtual void pumpMessages();
     // glFinish, glFlush, then shows the back buffer.
     virtual void present();
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<platform::WindowSystem> system_;
     bool contextLive_ = false;  // a context of ours is current
     bool released_ = false;     // destroy() has run since create
+    std::vector<int> heldKeyUps_;  // key-ups held back to the next pump
 };
 
 }  // namespace app

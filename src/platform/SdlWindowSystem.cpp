@@ -115,8 +115,17 @@ public:
 
     bool changeDisplayMode(const DisplayMode& mode) override {
         SDL_DisplayMode m;
-        if (!window_ || SDL_GetDisplayMode(0, mode.index, &m) != 0 || SDL_SetWindowDisplayMode(window_, &m) != 0 ||
-            SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
+        if (!window_ || SDL_GetDisplayMode(0, mode.index, &m) != 0 || SDL_SetWindowDisplayMode(window_, &m) != 0) {
+            error_ = SDL_GetError();
+            return false;
+        }
+        // Cover the screen as a window first: without a window manager (a bare X server) SDL's
+        // full-screen request switches the mode but leaves the window's size alone.
+        if ((SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN) == 0) {
+            SDL_SetWindowPosition(window_, 0, 0);
+            SDL_SetWindowSize(window_, m.w, m.h);
+        }
+        if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
             error_ = SDL_GetError();
             return false;
         }

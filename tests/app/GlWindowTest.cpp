@@ -230,6 +230,32 @@ TEST_F(GlWindowTest, AltEnterTogglesOnlyWhileActiveAndNeverTouchesKeys) {
     EXPECT_EQ(state.exitCode, -1);
 }
 
+TEST_F(GlWindowTest, ShortPressWithinOnePumpReadsAsDownUntilTheNextPump) {
+    ASSERT_TRUE(create(false));
+    const WindowEvent down = event(WindowEvent::KeyDown, 27), up = event(WindowEvent::KeyUp, 27);
+    struct Case {
+        const char* name;
+        std::vector<std::vector<WindowEvent>> pumps;  // the events waiting at each pump
+        std::vector<int> slot;                        // keys[27] after each pump
+    };
+    const Case cases[] = {
+        {"down and up in separate pumps", {{down}, {up}, {}}, {1, 0, 0}},
+        {"down and up in one pump", {{down, up}, {}, {}}, {1, 0, 0}},
+        {"pressed again in the same pump", {{down, up, down}, {}}, {1, 1}},
+        {"released in the next pump", {{down, up, down}, {up}}, {1, 0}},
+        {"up alone", {{up}}, {0}},
+    };
+    for (const Case& c : cases) {
+        window.keys[27] = 0;
+        window.pumpMessages();
+        for (std::size_t i = 0; i < c.pumps.size(); ++i) {
+            state.events.assign(c.pumps[i].begin(), c.pumps[i].end());
+            window.pumpMessages();
+            EXPECT_EQ(window.keys[27], c.slot[i]) << c.name << ", pump " << i;
+        }
+    }
+}
+
 TEST_F(GlWindowTest, DestroyReleasesOnceAndShowsThePointer) {
     state.modes = {mode(0, 640, 480, 32)};
     {

@@ -7,7 +7,6 @@
 #include <fstream>
 
 #include "music/FakeAudioDevice.h"
-#include "music/Mp3Stream.h"
 #include "music/TestMp3.h"
 
 namespace {
@@ -23,10 +22,8 @@ protected:
     static void SetUpTestSuite() {
         dir = new testsupport::TempDir;
         ASSERT_TRUE(testsupport::writeMp3(dir->file("song.mp3"), testsupport::chirpSignal(seconds)));
-        auto stream = music::Mp3Stream::open(dir->file("song.mp3"));
-        ASSERT_TRUE(stream);
-        reference = new std::vector<std::int16_t>(static_cast<std::size_t>(stream->length()) * 2);
-        ASSERT_EQ(stream->read(reference->data(), stream->length()), static_cast<std::size_t>(stream->length()));
+        reference = new std::vector<std::int16_t>(testsupport::decodeMp3(dir->file("song.mp3")));
+        ASSERT_FALSE(reference->empty());
     }
     static void TearDownTestSuite() {
         delete reference;

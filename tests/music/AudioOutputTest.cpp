@@ -4,12 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "music/AudioLibrary.h"
-#include "music/Mp3Stream.h"
 #include "music/MusicTrack.h"
 #include "music/TestMp3.h"
 
@@ -41,14 +38,6 @@ private:
     std::vector<Saved> saved_;
 };
 
-std::vector<std::int16_t> readSamples(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    std::copy(bytes.data(), bytes.data() + samples.size() * 2, reinterpret_cast<char*>(samples.data()));
-    return samples;
-}
-
 bool frameIsZero(const std::vector<std::int16_t>& s, std::size_t frame) { return s[2 * frame] == 0 && s[2 * frame + 1] == 0; }
 
 bool framesEqual(const std::vector<std::int16_t>& a, std::size_t i, const std::vector<std::int16_t>& b, std::size_t j) {
@@ -61,10 +50,8 @@ TEST(AudioOutput, DiskDriverPlaysFromTheStartSeeksExactlyAndFadesToSilence) {
     testsupport::TempDir dir;
     const std::string mp3 = dir.file("song.mp3");
     ASSERT_TRUE(testsupport::writeMp3(mp3, testsupport::chirpSignal(8.0)));
-    auto decoded = music::Mp3Stream::open(mp3);
-    ASSERT_TRUE(decoded);
-    std::vector<std::int16_t> reference(static_cast<std::size_t>(decoded->length()) * 2);
-    decoded->read(reference.data(), decoded->length());
+    const std::vector<std::int16_t> reference = testsupport::decodeMp3(mp3);
+    ASSERT_FALSE(reference.empty());
 
     const std::string raw = dir.file("out.raw");
     {
@@ -82,7 +69,7 @@ TEST(AudioOutput, DiskDriverPlaysFromTheStartSeeksExactlyAndFadesToSilence) {
         track.fadeOutAndStop();
         sleepMs(300);
     }
-    const std::vector<std::int16_t> out = readSamples(raw);
+    const std::vector<std::int16_t> out = testsupport::readSamples(raw);
     const std::size_t frames = out.size() / 2;
     ASSERT_GT(frames, 44100u / 2) << "the device wrote too little";
 

@@ -2,10 +2,15 @@
 
 #include <lame/lame.h>
 
+#include "music/Mp3Stream.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -64,6 +69,22 @@ bool writeMp3(const std::string& path, const std::vector<std::int16_t>& interlea
     if (!f) return false;
     const bool ok = std::fwrite(mp3.data(), 1, static_cast<std::size_t>(size), f) == static_cast<std::size_t>(size);
     return std::fclose(f) == 0 && ok;
+}
+
+std::vector<std::int16_t> decodeMp3(const std::string& path) {
+    auto stream = music::Mp3Stream::open(path);
+    if (!stream) return {};
+    std::vector<std::int16_t> out(static_cast<std::size_t>(stream->length()) * 2);
+    out.resize(stream->read(out.data(), static_cast<std::size_t>(stream->length())) * 2);
+    return out;
+}
+
+std::vector<std::int16_t> readSamples(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::int16_t> out(bytes.size() / 2);
+    std::memcpy(out.data(), bytes.data(), out.size() * 2);
+    return out;
 }
 
 TempDir::TempDir() {

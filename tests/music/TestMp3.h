@@ -15,6 +15,13 @@ std::vector<std::int16_t> chirpSignal(double seconds);
 // written.
 bool writeMp3(const std::string& path, const std::vector<std::int16_t>& interleaved);
 
+// The whole file decoded as the program decodes it (44,100 Hz stereo, interleaved); empty when
+// it cannot be opened.
+std::vector<std::int16_t> decodeMp3(const std::string& path);
+
+// A raw file of little-endian int16 samples (what SDL's disk audio driver writes).
+std::vector<std::int16_t> readSamples(const std::string& path);
+
 // A fresh directory under the system's temporary directory; removed by the destructor.
 class TempDir {
 public:
