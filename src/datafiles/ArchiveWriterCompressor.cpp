@@ -218,16 +218,18 @@ struct CodeTables {
 struct LevelSettings {
   MatchFinderSettings finder;
   bool lazy;
-  bool secondParse;  // parse each block again with the costs of its own statistics
 };
 
+// Deeper searches and a longer reach per level. The default level keeps its chains to the last
+// 128 KiB, where a chain step stays within the processor's second-level cache; the best levels
+// search the whole window.
 LevelSettings settingsFor(int level) {
   switch (level) {
-    case 1: return {{4, 24, 8}, false, false};
-    case 2: return {{8, 32, 16}, true, false};
-    case 3: return {{16, 48, 16}, true, true};
-    case 4: return {{64, 128, 32}, true, true};
-    default: return {{256, 260, 64}, true, true};
+    case 1: return {{4, 24, 8, 17}, false};
+    case 2: return {{8, 32, 16, 17}, true};
+    case 3: return {{16, 48, 16, 17}, true};
+    case 4: return {{64, 128, 32, 20}, true};
+    default: return {{256, 260, 64, 20}, true};
   }
 }
 
@@ -307,9 +309,8 @@ struct MemberCompressor::Impl {
     return n;
   }
 
-  // Matches are searched on demand, in increasing position order, as the first parse of a block
-  // asks for them; positions it jumps over are only inserted. A second parse sees the matches
-  // the first one searched and no long match elsewhere.
+  // Matches are searched on demand, in increasing position order, as the parse asks for them;
+  // positions it jumps over are only inserted.
   struct MatchSlot {
     uint32_t length;
     uint32_t distance;
@@ -465,7 +466,7 @@ struct MemberCompressor::Impl {
     return t;
   }
 
-  // One parse of the block with the current costs: tokens, frequencies and history.
+  // Parses the block with the costs of the latest tables: tokens, frequencies and history.
   void parse(size_t start, size_t end, BlockPlan& plan) {
     const size_t n = end - start;
     literalPrefix.resize(n + 1);
@@ -517,18 +518,9 @@ struct MemberCompressor::Impl {
 
   uint64_t dictionaryPlan(size_t start, size_t end, BlockPlan& plan) {
     beginMatches(start, end);
-    const MatchHistory before = history;
     parse(start, end, plan);
     insertUpTo(end - start);
     plan.lengths = buildLengths(plan.freq.data());
-    if (settings.secondParse && end > start) {
-      history = before;
-      costsFrom(plan.lengths.data());
-      BlockPlan again;
-      parse(start, end, again);
-      again.lengths = buildLengths(again.freq.data());
-      plan = std::move(again);
-    }
     costsFrom(plan.lengths.data());
     const LengthSetPlan set = planLengthSet(plan.lengths.data(), nullptr, kLzSetSize);
     return codedBits(plan.freq.data(), plan.lengths.data(), kLzSetSize) + plan.extraBits +
@@ -581,10 +573,15 @@ struct MemberCompressor::Impl {
     size_t size = 0;
   };
 
-  // Tries every channel count on the block's start.
-  AudioSample sampleAudio(size_t start, size_t end) {
+  // Tries every channel count on the block's start. Unless `always`, content whose plain byte
+  // statistics already code below 5.5 bits a byte (text and the like) is not tried.
+  AudioSample sampleAudio(size_t start, size_t end, bool always) {
     AudioSample sample;
     sample.size = std::min(end - start, kAudioSample);
+    uint32_t freq[256] = {};
+    for (size_t p = start; p < start + sample.size; ++p) freq[buffer[p]]++;
+    sample.plainBits = codedBits(freq, buildCodeLengths(freq, 256).data(), 256);
+    if (!always && sample.plainBits * 2 < sample.size * 11) return sample;
     BlockPlan scratch;
     for (unsigned channels = 1; channels <= kMaxChannels; ++channels) {
       AudioState trial = audioState;
@@ -594,9 +591,6 @@ struct MemberCompressor::Impl {
         sample.channels = channels;
       }
     }
-    uint32_t freq[256] = {};
-    for (size_t p = start; p < start + sample.size; ++p) freq[buffer[p]]++;
-    sample.plainBits = codedBits(freq, buildCodeLengths(freq, 256).data(), 256);
     return sample;
   }
 
@@ -615,7 +609,7 @@ struct MemberCompressor::Impl {
     const size_t size = end - start;
     AudioSample sample;
     if (audio != AudioMode::Off && size >= kMinAudioBlock) {
-      sample = sampleAudio(start, end);
+      sample = sampleAudio(start, end, audio == AudioMode::Always);
       // Sampled sound that the predictors code well below its plain byte statistics needs no
       // dictionary parse to decide: matches in it are rare and short.
       if (audio == AudioMode::Always || sample.bits * 5 < sample.plainBits * 4) {
@@ -626,7 +620,7 @@ struct MemberCompressor::Impl {
     }
     const MatchHistory before = history;
     const uint64_t dictionaryBits = dictionaryPlan(start, end, plan);
-    if (sample.size > 0 && sample.bits * size < dictionaryBits * sample.size) {
+    if (sample.bits != UINT64_MAX && sample.bits * size < dictionaryBits * sample.size) {
       BlockPlan audioBlock;
       if (audioPlan(start, end, sample.channels, audioBlock) < dictionaryBits) {
         history = before;  // the dictionary parse is dropped

@@ -11,13 +11,13 @@ constexpr unsigned kHash3Bits = 14;
 // Three-byte matches are looked up among the latest position of each prefix only, and kept when
 // near: farther ones rarely beat three literals.
 constexpr size_t kMaxThreeByteDistance = 4096;
-constexpr size_t kWindowSize = size_t{1} << 20;
 }  // namespace
 
 MatchFinder::MatchFinder(MatchFinderSettings settings)
     : settings_(settings),
+      chainMask_((size_t{1} << settings.windowBits) - 1),
       head_(size_t{1} << kHashBits),
-      chain_(kWindowSize),
+      chain_(chainMask_ + 1),
       head3_(size_t{1} << kHash3Bits),
       last2_(65536) {}
 
@@ -47,7 +47,7 @@ void MatchFinder::insert(size_t p) {
   head3_[hash3(p)] = static_cast<uint32_t>(p + 1);
   if (p + 3 >= size_) return;
   uint32_t& head = head_[hash4(p)];
-  chain_[p & (kWindowSize - 1)] = head;
+  chain_[p & chainMask_] = head;
   head = static_cast<uint32_t>(p + 1);
 }
 
@@ -84,7 +84,7 @@ MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
     while (candidate != 0 && depth-- > 0) {
       const size_t q = candidate - 1;
       const size_t distance = p - q;
-      if (distance > kMaxMatchDistance) break;
+      if (distance > chainMask_) break;
       const uint8_t* earlier = data_ + q;
       // The byte that would make this candidate longer than the best so far decides quickly.
       if (earlier[bestLength] == current[bestLength] && earlier[0] == current[0] &&
@@ -102,7 +102,7 @@ MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
           }
         }
       }
-      candidate = chain_[q & (kWindowSize - 1)];
+      candidate = chain_[q & chainMask_];
     }
     if (best.length < 3) best = Match{};
   }

@@ -19,6 +19,7 @@ struct MatchFinderSettings {
   unsigned chainDepth = 32;  // candidates looked at per search
   unsigned niceLength = 64;  // a match this long ends the search
   unsigned goodLength = 16;  // a match this long cuts the rest of the search to a quarter
+  unsigned windowBits = 20;  // chains reach back 2^windowBits - 1 bytes (at most the window)
 };
 
 class MatchFinder {
@@ -48,6 +49,7 @@ class MatchFinder {
   uint32_t hash4(size_t position) const;
 
   MatchFinderSettings settings_;
+  size_t chainMask_;
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
   std::vector<uint32_t> head_;  // latest position + 1 per hash, 0: none

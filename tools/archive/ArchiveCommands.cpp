@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iomanip>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 
@@ -366,19 +367,23 @@ std::string failureReason(const DirectoryEntry& e) {
   return e.enciphered() ? "wrong pass phrase or damaged data" : "damaged data (CRC-32 mismatch)";
 }
 
+// A member's content as extractMember hands it over (released with std::free).
+struct Content {
+  std::unique_ptr<uint8_t, decltype(&std::free)> data{nullptr, &std::free};
+  uint32_t size = 0;
+};
+
 // The member's content through the program's own reader; the failure reason otherwise.
 bool produce(const std::string& archive, const DirectoryEntry& e, const std::string& pass,
-             std::vector<uint8_t>& content, std::string& reason) {
+             Content& content, std::string& reason) {
   reason = obstacle(e, pass);
   if (!reason.empty()) return false;
   uint8_t* data = nullptr;
-  uint32_t size = 0;
-  if (!datafiles::extractMember(e.name, archive, pass.c_str(), data, size)) {
+  if (!datafiles::extractMember(e.name, archive, pass.c_str(), data, content.size)) {
     reason = failureReason(e);
     return false;
   }
-  content.assign(data, data + size);
-  std::free(data);
+  content.data.reset(data);
   return true;
 }
 
@@ -397,7 +402,7 @@ int test(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   const std::string pass = valueOf(line, "--password");
   const bool quiet = has(line, "--quiet");
   MemberReport report{out, err, "test", quiet, dir.members.size()};
-  std::vector<uint8_t> content;
+  Content content;
   std::string reason;
   for (size_t i = 0; i < dir.members.size(); ++i) {
     const DirectoryEntry& e = dir.members[i];
@@ -492,7 +497,7 @@ int extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   std::error_code ec;
   fs::create_directories(root, ec);
   MemberReport report{out, err, "extract", quiet, chosen.size(), failed};
-  std::vector<uint8_t> content;
+  Content content;
   std::string reason;
   for (size_t i = 0; i < chosen.size(); ++i) {
     const DirectoryEntry& e = *chosen[i];
@@ -504,7 +509,7 @@ int extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     } else if (produce(archive, e, pass, content, reason)) {
       fs::create_directories(target->parent_path(), ec);
       std::ofstream file(*target, std::ios::binary | std::ios::trunc);
-      file.write(reinterpret_cast<const char*>(content.data()), std::streamsize(content.size()));
+      file.write(reinterpret_cast<const char*>(content.data.get()), std::streamsize(content.size));
       file.close();
       ok = bool(file);
       if (ok) setModified(*target, e.header.fileTime);
