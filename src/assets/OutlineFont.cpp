@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -244,14 +243,11 @@ void emitGlyph(const std::vector<Contour>& contours, bool fillOnRight, float dep
     glEnd();
 }
 
-// Formats into the 256-character buffer; returns the length (at most 255).
-std::size_t formatText(char (&buffer)[kTextCapacity], const char* format, std::va_list args) {
-    const int n = std::vsnprintf(buffer, kTextCapacity, format, args);
-    if (n < 0) {
-        buffer[0] = '\0';
-        return 0;
-    }
-    return std::strlen(buffer);
+// The formatted text, cut to 255 characters (the capacity of a 256-character buffer).
+std::string formatText(const char* format, std::va_list args) {
+    char buffer[kTextCapacity];
+    if (std::vsnprintf(buffer, kTextCapacity, format, args) < 0) return {};
+    return buffer;
 }
 
 }  // namespace
@@ -305,14 +301,13 @@ OutlineFont::OutlineFont(const std::string& faceName, float extrusion) {
 
 void OutlineFont::print(const char* format, ...) {
     if (format == nullptr) return;
-    char text[kTextCapacity];
     std::va_list args;
     va_start(args, format);
-    const std::size_t length = formatText(text, format, args);
+    const std::string text = formatText(format, args);
     va_end(args);
     glPushAttrib(GL_LIST_BIT);
     glListBase(static_cast<GLuint>(listBase - kFirstChar));
-    glCallLists(static_cast<GLsizei>(length), GL_UNSIGNED_BYTE, text);
+    glCallLists(static_cast<GLsizei>(text.size()), GL_UNSIGNED_BYTE, text.data());
     glListBase(0);
     glPopAttrib();
 }
@@ -336,16 +331,15 @@ float OutlineFont::drawGlyph(char c, float scaleX, float scaleY, float angle, fl
 void OutlineFont::printTransformed(float x, float y, float size, float angle, float glyphScaleX, float glyphScaleY,
                                    float glyphAngle, float spacing, const char* format, ...) {
     if (format == nullptr) return;
-    char text[kTextCapacity];
     std::va_list args;
     va_start(args, format);
-    const std::size_t length = formatText(text, format, args);
+    const std::string text = formatText(format, args);
     va_end(args);
     glPushMatrix();
     glTranslatef(x, y, 0.0f);
     glRotatef(angle, 0.0f, 0.0f, 1.0f);
     glScalef(size, -size, 1.0f);
-    for (std::size_t i = 0; i < length; ++i) drawGlyph(text[i], glyphScaleX, glyphScaleY, glyphAngle, spacing);
+    for (char c : text) drawGlyph(c, glyphScaleX, glyphScaleY, glyphAngle, spacing);
     glPopMatrix();
 }
 
