@@ -1,5 +1,6 @@
 #include "datafiles/MemberDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "datafiles/ArchiveReaderState.h"
@@ -50,6 +51,17 @@ static_assert(kLengthSlots.base[27] == 224, "length bases");
 static_assert(kDistanceSlots.base[47] == 983040, "distance bases");
 static_assert(kShortDistanceSlots.base[7] == 192, "short distance bases");
 
+// 16 bits from bit `bit` (counted from the top) of p[0] on: the same as taking p[0..2] as a 24-bit
+// big-endian number shifted right by 8 - bit. Reads p[3] too, which the input slack covers.
+inline uint32_t peekAt(const uint8_t* p, uint32_t bit) {
+  uint32_t word;
+  std::memcpy(&word, p, 4);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  word = __builtin_bswap32(word);
+#endif
+  return (word << bit) >> 16;
+}
+
 uint32_t extraBits(MemberDecoder& d, uint32_t bits) {
   if (bits == 0) return 0;
   const uint32_t value = peekBits(d) >> (16 - bits);
@@ -82,6 +94,44 @@ uint32_t symbolAt(const HuffmanTable& t, uint32_t v, uint32_t bits) {
   return t.symbols[index < t.symbolCount ? index : 0];
 }
 
+// The input seen through a 64-bit register, for runs of symbols in the main loop: the same bits
+// as peekBits and skipBits at the same position, with fewer steps between one symbol and the
+// next. Reads at most 8 bytes from the position, which the input slack covers.
+struct BitRegister {
+  const uint8_t* input;
+  uint32_t bitPos;  // inputPos * 8 + inputBit
+  uint64_t bits = 0;
+  uint32_t available = 0;
+
+  void fill() {
+    uint64_t word;
+    std::memcpy(&word, input + (bitPos >> 3), 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    bits = word << (bitPos & 7);
+    available = 64 - (bitPos & 7);
+  }
+  void skip(uint32_t n) {
+    bits <<= n;
+    available -= n;
+    bitPos += n;
+  }
+  // decodeSymbol on the register.
+  uint32_t decode(const HuffmanTable& table) {
+    if (available < 16) fill();
+    const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
+    const uint32_t entry = table.quick[v >> (16 - kQuickBits)];
+    if (entry != 0) {
+      skip(entry >> 12);
+      return entry & 0xFFF;
+    }
+    const uint32_t length = codeLength(table, v);
+    skip(length);
+    return symbolAt(table, v, length);
+  }
+};
+
 }  // namespace
 
 // ---- Bit input ----
@@ -103,11 +153,7 @@ void refillInput(ArchiveReaderState& state, bool first) {
   d.inputEnd = read > 0 ? kInputKeep + read : keptValid;
 }
 
-uint32_t peekBits(const MemberDecoder& d) {
-  const uint8_t* p = d.input + d.inputPos;
-  const uint32_t bits24 = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-  return (bits24 >> (8 - d.inputBit)) & 0xFFFF;
-}
+uint32_t peekBits(const MemberDecoder& d) { return peekAt(d.input + d.inputPos, d.inputBit); }
 
 void skipBits(MemberDecoder& d, uint32_t n) {
   d.inputPos += (d.inputBit + n) >> 3;
@@ -237,39 +283,48 @@ void readFinalTables(ArchiveReaderState& state) {
 
 // ---- Output ----
 
-uint8_t predictAudioByte(MemberDecoder& d, uint32_t symbol) {
-  AudioChannelState& v = d.channels[d.currentChannel];
+namespace {
+
+inline uint32_t magnitude(int32_t x) { return uint32_t(x < 0 ? -x : x); }
+
+// One sample of channel state v; crossDelta is shared by all channels.
+inline uint8_t predictSample(AudioChannelState& v, int32_t& crossDelta, uint32_t symbol) {
   v.sampleCount += 1;
   v.delta4 = v.delta3;
   v.delta3 = v.delta2;
   v.delta2 = v.ownDelta - v.delta1;
   v.delta1 = v.ownDelta;
+  const int32_t d1 = v.delta1, d2 = v.delta2, d3 = v.delta3, d4 = v.delta4, dc = crossDelta;
 
-  const int32_t sum = 8 * v.lastValue + v.w1 * v.delta1 + v.w2 * v.delta2 + v.w3 * v.delta3 +
-                      v.w4 * v.delta4 + v.w5 * d.crossDelta;
+  const int32_t sum = 8 * v.lastValue + v.w1 * d1 + v.w2 * d2 + v.w3 * d3 + v.w4 * d4 + v.w5 * dc;
   const int32_t predicted = (sum >> 3) & 0xFF;
   const int32_t value = predicted - int32_t(symbol);
 
   const int32_t e = int32_t(int8_t(uint8_t(symbol))) * 8;
-  const int32_t diffs[11] = {e,
-                             e - v.delta1, e + v.delta1,
-                             e - v.delta2, e + v.delta2,
-                             e - v.delta3, e + v.delta3,
-                             e - v.delta4, e + v.delta4,
-                             e - d.crossDelta, e + d.crossDelta};
-  for (int i = 0; i < 11; ++i) v.errorSums[i] += uint32_t(diffs[i] < 0 ? -diffs[i] : diffs[i]);
+  uint32_t* const sums = v.errorSums;
+  sums[0] += magnitude(e);
+  sums[1] += magnitude(e - d1);
+  sums[2] += magnitude(e + d1);
+  sums[3] += magnitude(e - d2);
+  sums[4] += magnitude(e + d2);
+  sums[5] += magnitude(e - d3);
+  sums[6] += magnitude(e + d3);
+  sums[7] += magnitude(e - d4);
+  sums[8] += magnitude(e + d4);
+  sums[9] += magnitude(e - dc);
+  sums[10] += magnitude(e + dc);
 
-  v.ownDelta = d.crossDelta = int32_t(int8_t(uint8_t(value - v.lastValue)));
+  v.ownDelta = crossDelta = int32_t(int8_t(uint8_t(value - v.lastValue)));
   v.lastValue = value;
 
   if ((v.sampleCount & 31) == 0) {
     int best = 0;
     for (int i = 1; i < 11; ++i)
-      if (v.errorSums[i] < v.errorSums[best]) best = i;
-    std::memset(v.errorSums, 0, sizeof v.errorSums);
+      if (sums[i] < sums[best]) best = i;
+    std::memset(sums, 0, sizeof v.errorSums);
     // Odd indices lower a weight, even ones raise it: 1 and 2 act on w1, ..., 9 and 10 on w5.
-    int32_t* const weights[5] = {&v.w1, &v.w2, &v.w3, &v.w4, &v.w5};
     if (best != 0) {
+      int32_t* const weights[5] = {&v.w1, &v.w2, &v.w3, &v.w4, &v.w5};
       int32_t& w = *weights[(best - 1) / 2];
       if (best & 1) {
         if (w >= -16) --w;
@@ -279,6 +334,12 @@ uint8_t predictAudioByte(MemberDecoder& d, uint32_t symbol) {
     }
   }
   return uint8_t(value);
+}
+
+}  // namespace
+
+uint8_t predictAudioByte(MemberDecoder& d, uint32_t symbol) {
+  return predictSample(d.channels[d.currentChannel], d.crossDelta, symbol);
 }
 
 void copyMatch(ArchiveReaderState& state, uint32_t length, uint32_t distance) {
@@ -359,9 +420,38 @@ void resetDecoder(ArchiveReaderState& state) {
 }
 
 // True once the bits used run past the valid input: the packed data has run out.
-bool inputExhausted(const MemberDecoder& d) {
-  return d.inputPos > d.inputEnd || (d.inputPos == d.inputEnd && d.inputBit > 0);
+bool inputExhausted(uint32_t pos, uint32_t bit, uint32_t end) { return pos > end || (pos == end && bit > 0); }
+
+// Everything in the main loop but literals, on the decoder's fields.
+void decodeNonLiteral(ArchiveReaderState& state, uint32_t s) {
+  MemberDecoder& d = state.decoder;
+  if (s >= 270) {
+    const uint32_t slot = s - 270;
+    uint32_t length = kLengthSlots.base[slot] + 3 + extraBits(d, kLengthSlots.bits[slot]);
+    const uint32_t ds = decodeSymbol(d, d.distanceTable);
+    const uint32_t distance = kDistanceSlots.base[ds] + 1 + extraBits(d, kDistanceSlots.bits[ds]);
+    if (distance >= 0x2000) ++length;
+    if (distance >= 0x40000) ++length;
+    copyMatch(state, length, distance);
+  } else if (s == kTableChangeSymbol) {
+    readCodeTables(state);
+  } else if (s == 256) {
+    copyMatch(state, d.lastMatchLength, d.lastMatchDistance);
+  } else if (s <= 260) {
+    const uint32_t distance = d.recentDistances[(d.recentIndex - (s - 256)) & 3];
+    const uint32_t r = decodeSymbol(d, d.repeatTable);
+    uint32_t length = kLengthSlots.base[r] + 2 + extraBits(d, kLengthSlots.bits[r]);
+    if (distance >= 0x101) ++length;
+    if (distance >= 0x2000) ++length;
+    if (distance >= 0x40000) ++length;
+    copyMatch(state, length, distance);
+  } else {
+    const uint32_t slot = s - 261;
+    const uint32_t distance = kShortDistanceSlots.base[slot] + 1 + extraBits(d, kShortDistanceSlots.bits[slot]);
+    copyMatch(state, 2, distance);
+  }
 }
+
 
 }  // namespace
 
@@ -374,63 +464,102 @@ void decompressMember(ArchiveReaderState& state) {
   refillInput(state, true);
   if (!continuesSolid) readCodeTables(state);
 
+  // The hottest fields live in locals, so that byte stores into the window do not force them
+  // back to memory; they are written back around every call that uses the decoder's fields.
   uint8_t* const window = state.window.get();
-  --d.bytesToProduce;
-  while (d.bytesToProduce >= 0) {
-    d.writePos &= kWindowMask;
-    if (d.inputPos > kRefillMainLoop) refillInput(state, false);
-    if (inputExhausted(d)) {
-      d.bytesToProduce = -1;
+  const uint8_t* const input = d.input;
+  uint32_t pos = d.inputPos, bit = d.inputBit, writePos = d.writePos;
+  int64_t left = d.bytesToProduce - 1;
+  // Read-only copies of fields that only the called operations change.
+  uint32_t inputEnd = d.inputEnd, flushedPos = d.flushedPos;
+  bool audioMode = d.audioMode;
+  auto store = [&] {
+    d.inputPos = pos;
+    d.inputBit = bit;
+    d.writePos = writePos;
+    d.bytesToProduce = left;
+  };
+  auto load = [&] {
+    pos = d.inputPos;
+    bit = d.inputBit;
+    writePos = d.writePos;
+    left = d.bytesToProduce;
+    inputEnd = d.inputEnd;
+    flushedPos = d.flushedPos;
+    audioMode = d.audioMode;
+  };
+
+  while (left >= 0) {
+    writePos &= kWindowMask;
+    if (pos > kRefillMainLoop) {
+      store();
+      refillInput(state, false);
+      load();
+    }
+    if (inputExhausted(pos, bit, inputEnd)) {
+      left = -1;
       break;
     }
-    if (((d.flushedPos - d.writePos) & kWindowMask) < kDeliverMargin && d.flushedPos != d.writePos) {
+    if (((flushedPos - writePos) & kWindowMask) < kDeliverMargin && flushedPos != writePos) {
+      store();
       deliverWindow(state);
-      if (d.bytesToProduce < 0) break;
+      load();
+      if (left < 0) break;
     }
+    // A run of symbols during which none of the checks above can fire: each symbol takes at
+    // most 15 bits and writes at most one window byte. The run ends early at the first symbol
+    // that is not a literal (main table) or at the table-change code (audio); run 1 is the plain
+    // one-symbol step.
+    const uint32_t consumed = pos * 8 + bit;
+    const uint32_t free = flushedPos == writePos ? kWindowSize : (flushedPos - writePos) & kWindowMask;
+    uint64_t extra = (uint64_t(kRefillMainLoop + 1) * 8 - 1 - consumed) / 15;
+    extra = std::min<uint64_t>(extra, (uint64_t(inputEnd) * 8 - consumed) / 15);
+    extra = std::min<uint64_t>(extra, kWindowSize - 1 - writePos);
+    extra = std::min<uint64_t>(extra, free - kDeliverMargin);
+    extra = std::min<uint64_t>(extra, uint64_t(left));
+    // Within the run the position is one bit count and the count of bytes still to produce
+    // follows from the bytes written.
+    const uint32_t runStart = writePos;
+    BitRegister in{input, consumed};
+    uint32_t s = 0;
 
-    if (d.audioMode) {
-      const uint32_t s = decodeSymbol(d, d.audioTables[d.currentChannel]);
-      if (s == kAudioTableChangeSymbol) {
-        readCodeTables(state);
-        continue;
+    if (audioMode) {
+      uint32_t channel = d.currentChannel;
+      const uint32_t channels = d.channelCount;
+      for (uint64_t run = extra + 1; run > 0; --run) {
+        s = in.decode(d.audioTables[channel]);
+        if (s == kAudioTableChangeSymbol) break;
+        window[writePos++] = predictSample(d.channels[channel], d.crossDelta, s);
+        if (++channel == channels) channel = 0;
       }
-      window[d.writePos++] = predictAudioByte(d, s);
-      if (++d.currentChannel == d.channelCount) d.currentChannel = 0;
-      --d.bytesToProduce;
+      d.currentChannel = channel;
+      pos = in.bitPos >> 3;
+      bit = in.bitPos & 7;
+      left -= writePos - runStart;
+      if (s == kAudioTableChangeSymbol) {
+        store();
+        readCodeTables(state);
+        load();
+      }
       continue;
     }
 
-    const uint32_t s = decodeSymbol(d, d.mainTable);
-    if (s < 256) {
-      window[d.writePos++] = uint8_t(s);
-      --d.bytesToProduce;
-    } else if (s >= 270) {
-      const uint32_t slot = s - 270;
-      uint32_t length = kLengthSlots.base[slot] + 3 + extraBits(d, kLengthSlots.bits[slot]);
-      const uint32_t ds = decodeSymbol(d, d.distanceTable);
-      const uint32_t distance = kDistanceSlots.base[ds] + 1 + extraBits(d, kDistanceSlots.bits[ds]);
-      if (distance >= 0x2000) ++length;
-      if (distance >= 0x40000) ++length;
-      copyMatch(state, length, distance);
-    } else if (s == kTableChangeSymbol) {
-      readCodeTables(state);
-    } else if (s == 256) {
-      copyMatch(state, d.lastMatchLength, d.lastMatchDistance);
-    } else if (s <= 260) {
-      const uint32_t distance = d.recentDistances[(d.recentIndex - (s - 256)) & 3];
-      const uint32_t r = decodeSymbol(d, d.repeatTable);
-      uint32_t length = kLengthSlots.base[r] + 2 + extraBits(d, kLengthSlots.bits[r]);
-      if (distance >= 0x101) ++length;
-      if (distance >= 0x2000) ++length;
-      if (distance >= 0x40000) ++length;
-      copyMatch(state, length, distance);
-    } else {
-      const uint32_t slot = s - 261;
-      const uint32_t distance =
-          kShortDistanceSlots.base[slot] + 1 + extraBits(d, kShortDistanceSlots.bits[slot]);
-      copyMatch(state, 2, distance);
+    const HuffmanTable& table = d.mainTable;
+    for (uint64_t run = extra + 1; run > 0; --run) {
+      s = in.decode(table);
+      if (s >= 256) break;
+      window[writePos++] = uint8_t(s);
+    }
+    pos = in.bitPos >> 3;
+    bit = in.bitPos & 7;
+    left -= writePos - runStart;
+    if (s >= 256) {
+      store();
+      decodeNonLiteral(state, s);
+      load();
     }
   }
+  store();
   readFinalTables(state);
   deliverWindow(state);
   d.flushedPos = d.writePos;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "datafiles/ArchiveReader.h"
+#include "datafiles/ArchiveReaderState.h"
 #include "datafiles/Crc32.h"
 #include "datafiles/MemberCipher.h"
 
@@ -224,7 +225,57 @@ class ContentModel {
   Bytes out;
 };
 
-// A random but valid stream of `size` bytes: text-like literals and every kind of match.
+// Huffman code lengths for the given symbol counts, at most `maxLength` bits; symbols that never
+// occur get no code. Counts are halved until the longest code fits.
+inline Bytes fittedLengths(std::vector<uint64_t> counts, uint32_t maxLength = 15) {
+  for (;;) {
+    struct Node {
+      uint64_t weight;
+      int left, right;
+    };
+    std::vector<Node> nodes;
+    std::vector<std::pair<uint64_t, int>> heap;  // min-heap of (weight, node)
+    for (size_t i = 0; i < counts.size(); ++i) {
+      nodes.push_back({counts[i], -1, -1});
+      if (counts[i] > 0) heap.push_back({counts[i], int(i)});
+    }
+    Bytes lengths(counts.size(), 0);
+    if (heap.size() == 1) lengths[size_t(heap[0].second)] = 1;
+    if (heap.size() <= 1) return lengths;
+    auto greater = [](const auto& x, const auto& y) { return x.first > y.first; };
+    std::make_heap(heap.begin(), heap.end(), greater);
+    while (heap.size() > 1) {
+      std::pop_heap(heap.begin(), heap.end(), greater);
+      const auto x = heap.back();
+      heap.pop_back();
+      std::pop_heap(heap.begin(), heap.end(), greater);
+      const auto y = heap.back();
+      heap.pop_back();
+      nodes.push_back({x.first + y.first, x.second, y.second});
+      heap.push_back({x.first + y.first, int(nodes.size() - 1)});
+      std::push_heap(heap.begin(), heap.end(), greater);
+    }
+    uint32_t longest = 0;
+    std::vector<std::pair<int, uint32_t>> stack = {{heap[0].second, 0}};
+    while (!stack.empty()) {
+      const auto [n, depth] = stack.back();
+      stack.pop_back();
+      if (nodes[size_t(n)].left < 0) {
+        lengths[size_t(n)] = uint8_t(depth);
+        longest = std::max(longest, depth);
+      } else {
+        stack.push_back({nodes[size_t(n)].left, depth + 1});
+        stack.push_back({nodes[size_t(n)].right, depth + 1});
+      }
+    }
+    if (longest <= maxLength) return lengths;
+    for (uint64_t& c : counts)
+      if (c > 0) c = (c + 1) / 2;
+  }
+}
+
+// A random but valid stream of `size` bytes: text-like literals and every kind of match. With
+// empty `lengths` the code lengths are fitted to the symbols used, as an archiver would.
 struct GeneratedStream {
   Bytes packed;
   Bytes content;
@@ -236,9 +287,14 @@ uint32_t uniform(Rng& rng, uint32_t lo, uint32_t hi) {  // inclusive
 }
 
 inline GeneratedStream randomStream(uint32_t seed, size_t size, const Bytes& lengths, uint32_t literalPercent = 50) {
+  // Steps first (kind, length, distance, k), content alongside; then codes; then the bits.
+  enum Kind { Literal, Long, Short, Repeat, Last };
+  struct Step {
+    Kind kind;
+    uint32_t length, distance, k;
+  };
+  std::vector<Step> steps;
   std::mt19937 rng(seed);
-  StreamWriter w;
-  w.tables(lengths);
   ContentModel m;
   uint32_t recent[4] = {}, recentIndex = 0, lastLength = 0, lastDistance = 0;
   auto record = [&](uint32_t length, uint32_t distance) {
@@ -252,7 +308,7 @@ inline GeneratedStream randomStream(uint32_t seed, size_t size, const Bytes& len
     const uint32_t roll = uniform(rng, 0, 99);
     if (m.out.empty() || remaining < 262 || roll < literalPercent) {
       const uint8_t b = uint8_t(uniform(rng, 0, 9) == 0 ? uniform(rng, 0, 255) : uniform(rng, 'a', 'z'));
-      w.literal(b);
+      steps.push_back({Literal, b, 0, 0});
       m.literal(b);
       continue;
     }
@@ -262,11 +318,11 @@ inline GeneratedStream randomStream(uint32_t seed, size_t size, const Bytes& len
       const uint32_t distance = uniform(rng, 0, 3) == 0 ? uniform(rng, 1, reach) : uniform(rng, 1, std::min(reach, 4096u));
       const uint32_t bonus = (distance >= 0x2000) + (distance >= 0x40000);
       const uint32_t length = uniform(rng, 0, uniform(rng, 0, 1) ? 255 : 20) + 3 + bonus;
-      w.longMatch(length, distance);
+      steps.push_back({Long, length, distance, 0});
       record(length, distance);
     } else if (kind < 8) {
       const uint32_t distance = uniform(rng, 1, std::min(reach, 256u));
-      w.shortMatch(distance);
+      steps.push_back({Short, 2, distance, 0});
       record(2, distance);
     } else if (kind < 9) {
       const uint32_t k = uniform(rng, 1, 4);
@@ -274,12 +330,53 @@ inline GeneratedStream randomStream(uint32_t seed, size_t size, const Bytes& len
       if (distance == 0) continue;
       const uint32_t bonus = (distance >= 0x101) + (distance >= 0x2000) + (distance >= 0x40000);
       const uint32_t length = uniform(rng, 0, 255) + 2 + bonus;
-      w.repeatMatch(k, length, distance);
+      steps.push_back({Repeat, length, distance, k});
       record(length, distance);
     } else {
       if (lastDistance == 0) continue;
-      w.lastMatch();
+      steps.push_back({Last, lastLength, lastDistance, 0});
       record(lastLength, lastDistance);
+    }
+  }
+
+  Bytes codeLengths = lengths;
+  if (codeLengths.empty()) {
+    // Count what each step sends, with the slot rules of StreamWriter.
+    std::vector<uint64_t> main(kMain, 0), dist(kDistance, 0), rep(kRepeat, 0);
+    for (const Step& s : steps) {
+      switch (s.kind) {
+        case Literal: main[s.length]++; break;
+        case Long: {
+          const uint32_t bonus = (s.distance >= 0x2000) + (s.distance >= 0x40000);
+          main[270 + lengthSlots().find(s.length - 3 - bonus)]++;
+          dist[distanceSlots().find(s.distance - 1)]++;
+          break;
+        }
+        case Short: main[261 + shortDistanceSlots().find(s.distance - 1)]++; break;
+        case Repeat: {
+          const uint32_t bonus = (s.distance >= 0x101) + (s.distance >= 0x2000) + (s.distance >= 0x40000);
+          main[256 + s.k]++;
+          rep[lengthSlots().find(s.length - 2 - bonus)]++;
+          break;
+        }
+        case Last: main[256]++; break;
+      }
+    }
+    for (auto* counts : {&dist, &rep}) (*counts)[0] += 1;  // keep each code non-empty
+    const Bytes a = fittedLengths(main), b = fittedLengths(dist), c = fittedLengths(rep);
+    codeLengths = a;
+    codeLengths.insert(codeLengths.end(), b.begin(), b.end());
+    codeLengths.insert(codeLengths.end(), c.begin(), c.end());
+  }
+  StreamWriter w;
+  w.tables(codeLengths);
+  for (const Step& s : steps) {
+    switch (s.kind) {
+      case Literal: w.literal(uint8_t(s.length)); break;
+      case Long: w.longMatch(s.length, s.distance); break;
+      case Short: w.shortMatch(s.distance); break;
+      case Repeat: w.repeatMatch(s.k, s.length, s.distance); break;
+      case Last: w.lastMatch(); break;
     }
   }
   return {w.finish(), m.out};
@@ -313,12 +410,9 @@ inline void sealHeader(Bytes& out, size_t start) {
 class ArchiveBuilder {
  public:
   explicit ArchiveBuilder(bool solid = false, bool altMarker = false) {
-    if (altMarker) {
-      const char* m = "KorbaX!";
-      bytes.insert(bytes.end(), m, m + 7);
-    } else {
-      bytes.insert(bytes.end(), {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00});
-    }
+    static const uint8_t rar[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+    static const uint8_t alt[7] = {'K', 'o', 'r', 'b', 'a', 'X', '!'};
+    bytes.assign(altMarker ? alt : rar, (altMarker ? alt : rar) + 7);
     const size_t start = bytes.size();
     putLe(bytes, 0, 2);
     bytes.push_back(0x73);
@@ -423,6 +517,28 @@ inline Extracted extract(const Bytes& archive, const std::string& name, const ch
     std::free(data);
   }
   return e;
+}
+
+// The reader's own output for a packed stream of `size` bytes (one non-solid member), for
+// content that is easier to confirm than to predict (audio mode).
+inline Bytes decodePacked(const Bytes& packed, uint32_t size) {
+  datafiles::ArchiveReaderState state;
+  state.window.reset(new uint8_t[datafiles::kWindowSize]());
+  Bytes copy = packed;
+  copy.push_back(0);  // fmemopen needs a non-empty buffer
+  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+  if (!f) throw std::runtime_error("fmemopen failed");
+  state.archive = f;
+  state.fileHeader.unpSize = size;
+  state.fileHeader.flags = 0x8000;
+  state.packedLeft = uint32_t(packed.size());
+  state.decoder.bytesToProduce = size;
+  Bytes out(size + 1);
+  state.output = out.data();
+  datafiles::decompressMember(state);
+  std::fclose(f);
+  out.resize(state.delivered);
+  return out;
 }
 
 }  // namespace archivetest

@@ -118,8 +118,10 @@ TEST(MemberDecoder, FarDistancesLengthenMatches) {
 namespace {
 
 TEST(MemberDecoder, RandomStreamsDecodeUnderShortAndLongCodes) {
-  // Flat codes are all served by the quick look-up; skewed ones reach 15 bits and the search.
-  const std::pair<const char*, Bytes> sets[] = {{"flat", flatLengths()}, {"skewed", skewedLengths()}};
+  // Flat codes are all served by the quick look-up; skewed ones reach 15 bits and the search;
+  // fitted ones follow the symbols' use, as an archiver's would.
+  const std::pair<const char*, Bytes> sets[] = {
+      {"flat", flatLengths()}, {"skewed", skewedLengths()}, {"fitted", Bytes()}};
   for (const auto& [label, lengths] : sets) {
     const GeneratedStream g = randomStream(7, 300000, lengths);
     Decoder d;
