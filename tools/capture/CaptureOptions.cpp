@@ -190,7 +190,8 @@ std::string captureUsage(const std::string& program) {
            "  -y, --overwrite     replace output files that already exist\n"
            "  -h, --help          show this text\n"
            "\n"
-           "Escape or closing the window stops the capture early; the video keeps what was done.\n"
+           "Escape, closing the window or Ctrl+C stops the capture early (exit status 130); the video\n"
+           "keeps the frames done so far. Bad options exit with 2, other failures with 1.\n"
            "Example: xvfb-run -a " + program + " --run-dir build/release/run -o show.mp4\n";
 }
 

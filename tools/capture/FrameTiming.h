@@ -5,7 +5,9 @@
 // soundtrack at file position p seconds sounds with the picture of music time 400 + 1000 p.
 // Frame n of a video at fps frames per second sits at n / fps seconds and therefore shows music
 // time 400 + n * 1000 / fps (whole milliseconds, rounded down like a tick counter).
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace capture {
 
@@ -36,5 +38,18 @@ struct FramePlan {
 
 // toMs < 0 stands for the end of the show; fromMs below the first frame starts at frame 0.
 FramePlan planFrames(int fps, int fromMs, int toMs);
+
+// One frame to draw: its music time, its index in the video (-1: not in the video) and the
+// indices of the stills taken from it.
+struct DrawStep {
+    int ms = 0;
+    int64_t videoFrame = -1;
+    std::vector<size_t> stills;
+};
+
+// Every frame of the plan and every still time, in order of music time: a still at the music
+// time of a video frame is taken from that frame, other stills get a frame of their own, and
+// stills of the same time share one.
+std::vector<DrawStep> planDraws(const FramePlan& video, const std::vector<int>& stillTimes);
 
 }  // namespace capture

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -38,43 +37,6 @@ int fail(const std::string& text) {
 double now() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
-
-// One frame to draw: its music time, its place in the video (-1: none) and the stills taken
-// from it.
-struct Draw {
-    int ms = 0;
-    int64_t videoFrame = -1;
-    std::vector<const capture::StillRequest*> stills;
-};
-
-// Video frames in order, each still drawn at its own music time: just before the first video
-// frame that comes later, or with the video frame of the same music time.
-std::vector<Draw> planDraws(const capture::FramePlan& plan, bool video,
-                            const std::vector<capture::StillRequest>& stills) {
-    std::vector<const capture::StillRequest*> pending;
-    for (const auto& s : stills) pending.push_back(&s);
-    std::stable_sort(pending.begin(), pending.end(),
-                     [](const capture::StillRequest* a, const capture::StillRequest* b) { return a->ms < b->ms; });
-    std::vector<Draw> draws;
-    size_t next = 0;
-    const int64_t frames = video ? plan.frameCount : 0;
-    for (int64_t n = 0; n < frames; ++n) {
-        const int ms = plan.msAt(n);
-        while (next < pending.size() && pending[next]->ms < ms) {
-            if (draws.empty() || draws.back().ms != pending[next]->ms || draws.back().videoFrame >= 0)
-                draws.push_back(Draw{pending[next]->ms, -1, {}});
-            draws.back().stills.push_back(pending[next++]);
-        }
-        draws.push_back(Draw{ms, n, {}});
-        while (next < pending.size() && pending[next]->ms == ms) draws.back().stills.push_back(pending[next++]);
-    }
-    while (next < pending.size()) {
-        if (draws.empty() || draws.back().ms != pending[next]->ms)
-            draws.push_back(Draw{pending[next]->ms, -1, {}});
-        draws.back().stills.push_back(pending[next++]);
-    }
-    return draws;
 }
 
 int runCapture(capture::CaptureOptions options) {
@@ -145,11 +107,17 @@ int runCapture(capture::CaptureOptions options) {
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    const std::vector<Draw> draws = planDraws(plan, video, options.stills);
+    std::vector<int> stillTimes;
+    for (const auto& s : options.stills) stillTimes.push_back(s.ms);
+    FramePlan videoPlan = plan;
+    if (!video) videoPlan.frameCount = 0;
+    const std::vector<DrawStep> draws = planDraws(videoPlan, stillTimes);
     const bool terminal = isatty(STDERR_FILENO);
     Progress progress(static_cast<int64_t>(draws.size()), now());
     bool stopped = false;
-    for (const Draw& draw : draws) {
+    int64_t videoFrames = 0;
+    std::vector<std::string> written;
+    for (const DrawStep& draw : draws) {
         pumpAndKeepSize();
         if (interrupted || window.quitRequested || window.keys[kEscapeKey]) {
             stopped = true;
@@ -164,8 +132,11 @@ int runCapture(capture::CaptureOptions options) {
             encoder.finish(&error);
             return fail("the video stopped at frame " + std::to_string(draw.videoFrame) + ": " + error);
         }
-        for (const StillRequest* still : draw.stills)
-            if (!writePng(still->path, image, &error)) return fail(error);
+        if (draw.videoFrame >= 0) ++videoFrames;
+        for (size_t still : draw.stills) {
+            if (!writePng(options.stills[still].path, image, &error)) return fail(error);
+            written.push_back(options.stills[still].path);
+        }
         progress.frameDone(draw.ms, now());
         if (progress.due(now(), terminal ? 0.25 : 10.0))
             std::fprintf(stderr, terminal ? "\r%s\033[K" : "%s\n", progress.line().c_str());
@@ -175,15 +146,19 @@ int runCapture(capture::CaptureOptions options) {
 
     if (video) {
         if (!encoder.finish(&error)) return fail("the video was not finished: " + error);
+        const double elapsed = progress.elapsedSeconds();
+        std::fprintf(stderr, "%s %lld frames in %.2f s (%.1f fps, %.2fx real time)\n",
+                     stopped ? "stopped after" : "captured", static_cast<long long>(videoFrames), elapsed,
+                     elapsed > 0 ? videoFrames / elapsed : 0.0,
+                     elapsed > 0 ? static_cast<double>(videoFrames) / options.fps / elapsed : 0.0);
+        written.insert(written.begin(), options.output);
     }
-    const double elapsed = progress.elapsedSeconds();
-    std::fprintf(stderr, "%s %lld frames in %.2f s (%.1f fps", stopped ? "stopped after" : "captured",
-                 static_cast<long long>(progress.done()), elapsed, progress.framesPerSecond());
-    if (video && elapsed > 0)
-        std::fprintf(stderr, ", %.2fx real time", static_cast<double>(progress.done()) / options.fps / elapsed);
-    std::fprintf(stderr, ")\n");
-    if (video) std::fprintf(stderr, "wrote %s\n", options.output.c_str());
-    for (const auto& s : options.stills) std::fprintf(stderr, "wrote %s\n", s.path.c_str());
+    for (const auto& path : written) std::fprintf(stderr, "wrote %s\n", path.c_str());
+    if (stopped) {
+        const size_t missing = options.stills.size() - (written.size() - (video ? 1 : 0));
+        std::fprintf(stderr, "stopped early%s\n",
+                     missing ? (": " + std::to_string(missing) + " still(s) not written").c_str() : "");
+    }
     return stopped ? 130 : 0;
 }
 

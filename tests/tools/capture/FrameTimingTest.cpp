@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <vector>
+
 namespace {
 
 using capture::beatForMs;
@@ -54,6 +57,36 @@ TEST(FrameTiming, SoundtrackPositionFollowsTheFirstFrame) {
     const capture::FramePlan plan = planFrames(4, 10000, 13000);
     EXPECT_DOUBLE_EQ(plan.soundtrackSeconds(0), 39 / 4.0);
     EXPECT_DOUBLE_EQ(plan.durationSeconds(), 3.0);
+}
+
+// Stills join the video frame of their music time or get a frame of their own, in time order.
+TEST(FrameTiming, DrawPlanMergesStillsIntoTheVideoFrames) {
+    const capture::FramePlan video = planFrames(10, 400, 700);  // frames at 400, 500, 600 ms
+    const std::vector<int> stills = {500, -20, 550, 900, 500, 550};
+    const std::vector<capture::DrawStep> steps = capture::planDraws(video, stills);
+    const struct {
+        int ms;
+        int64_t videoFrame;
+        std::vector<size_t> stills;
+    } expected[] = {
+        {-20, -1, {1}}, {400, 0, {}}, {500, 1, {0, 4}}, {550, -1, {2, 5}}, {600, 2, {}}, {900, -1, {3}},
+    };
+    ASSERT_EQ(steps.size(), std::size(expected));
+    for (size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(steps[i].ms, expected[i].ms) << i;
+        EXPECT_EQ(steps[i].videoFrame, expected[i].videoFrame) << i;
+        EXPECT_EQ(steps[i].stills, expected[i].stills) << i;
+    }
+}
+
+TEST(FrameTiming, DrawPlanWithoutVideoHasOnlyTheStills) {
+    capture::FramePlan none = planFrames(60, 400, -1);
+    none.frameCount = 0;
+    const std::vector<capture::DrawStep> steps = capture::planDraws(none, {7000, 3000});
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].ms, 3000);
+    EXPECT_EQ(steps[0].stills, std::vector<size_t>{1});
+    EXPECT_EQ(steps[1].videoFrame, -1);
 }
 
 }  // namespace
