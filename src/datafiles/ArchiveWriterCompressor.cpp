@@ -312,8 +312,7 @@ struct MemberCompressor::Impl {
   // Matches are searched on demand, in increasing position order, as the parse asks for them;
   // positions it jumps over are only inserted.
   struct MatchSlot {
-    uint32_t length;
-    uint32_t distance;
+    MatchFinder::Matches long_;
     uint16_t shortDistance;
   };
   std::vector<MatchSlot> matches;
@@ -323,7 +322,7 @@ struct MemberCompressor::Impl {
   void beginMatches(size_t start, size_t end) {
     blockStart = start;
     nextToInsert = 0;
-    matches.assign(end - start, MatchSlot{0, 0, 0});
+    matches.assign(end - start, MatchSlot{});
   }
 
   void insertUpTo(size_t i) {
@@ -340,16 +339,14 @@ struct MemberCompressor::Impl {
     const size_t p = blockStart + i;
     MatchSlot& slot = matches[i];
     slot.shortDistance = uint16_t(finder.shortDistance(p));
-    if (i > 0 && matches[i - 1].length >= settings.finder.niceLength) {
+    const MatchFinder::Match* before = i > 0 ? matches[i - 1].long_.longest() : nullptr;
+    if (before && before->length >= settings.finder.niceLength) {
       // Inside a match long enough to end the search: its tail is the match here.
-      slot.length = matches[i - 1].length - 1;
-      slot.distance = matches[i - 1].distance;
+      slot.long_.count = 1;
+      slot.long_.list[0] = MatchFinder::Match{before->length - 1, before->distance};
       finder.insert(p);
     } else {
-      const MatchFinder::Match m =
-          finder.findAndInsert(p, uint32_t(std::min<size_t>(end - p, 260)));
-      slot.length = m.length;
-      slot.distance = m.distance;
+      slot.long_ = finder.findAndInsert(p, uint32_t(std::min<size_t>(end - p, 260)));
     }
     nextToInsert = i + 1;
     return slot;
@@ -405,11 +402,11 @@ struct MemberCompressor::Impl {
       consider(Kind::Recent, uint8_t(k), length, distance,
                cost[kFirstRecent + k - 1] + lengthCodeBits(kRepeatOffset, length - 2 - adjust));
     }
-    // The longest match the finder saw.
-    if (match.length != 0) {
-      const uint32_t distance = match.distance;
+    // The matches the finder saw, nearer ones shorter.
+    for (unsigned k = 0; k < match.long_.count; ++k) {
+      const uint32_t distance = match.long_.list[k].distance;
       const unsigned adjust = longAdjust(distance);
-      const uint32_t length = std::min<uint32_t>(match.length, 258 + adjust);
+      const uint32_t length = std::min<uint32_t>(match.long_.list[k].length, 258 + adjust);
       if (length >= 3 + adjust) consider(Kind::Long, 0, length, distance, longBits(length, distance));
     }
     // Two bytes within 256.

@@ -59,8 +59,15 @@ uint32_t MatchFinder::shortDistance(size_t p) const {
   return distance <= 256 ? static_cast<uint32_t>(distance) : 0;
 }
 
-MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
-  Match best;
+MatchFinder::Matches MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
+  Matches found;
+  auto record = [&](uint32_t length, size_t distance) {
+    if (found.count == kMaxMatches) {
+      std::copy(found.list + 1, found.list + kMaxMatches, found.list);
+      --found.count;
+    }
+    found.list[found.count++] = Match{length, static_cast<uint32_t>(distance)};
+  };
   if (maxLength >= 3 && p + 2 < size_) {
     const uint8_t* current = data_ + p;
     uint32_t bestLength = 2;
@@ -71,8 +78,7 @@ MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
         uint32_t length = 3;
         while (length < maxLength && earlier[length] == current[length]) ++length;
         bestLength = length;
-        best.length = length;
-        best.distance = static_cast<uint32_t>(p - (near - 1));
+        record(length, p - (near - 1));
       }
     }
     uint32_t candidate = maxLength >= 4 && p + 3 < size_ && bestLength < maxLength &&
@@ -93,8 +99,7 @@ MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
         while (length < maxLength && earlier[length] == current[length]) ++length;
         if (length > bestLength) {
           bestLength = length;
-          best.length = length;
-          best.distance = static_cast<uint32_t>(distance);
+          if (length >= 3) record(length, distance);
           if (length >= settings_.niceLength || length >= maxLength) break;
           if (length >= settings_.goodLength && !cut) {
             depth /= 4;
@@ -104,10 +109,9 @@ MatchFinder::Match MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
       }
       candidate = chain_[q & chainMask_];
     }
-    if (best.length < 3) best = Match{};
   }
   insert(p);
-  return best;
+  return found;
 }
 
 }  // namespace datafiles

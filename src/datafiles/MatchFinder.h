@@ -33,12 +33,20 @@ class MatchFinder {
   void insert(size_t position);
 
   struct Match {
-    uint32_t length = 0;  // 0: none of 3 bytes or more
+    uint32_t length = 0;
     uint32_t distance = 0;
   };
-  // Longest match at `position` of at most `maxLength` bytes among earlier inserted positions,
-  // then inserts `position`. `maxLength` must not reach past the end of the data.
-  Match findAndInsert(size_t position, uint32_t maxLength);
+  // Matches of 3 bytes or more, each longer and farther than the one before (a nearer match can
+  // cost fewer bits than a longer far one); the last is the longest found.
+  static constexpr unsigned kMaxMatches = 4;
+  struct Matches {
+    unsigned count = 0;
+    Match list[kMaxMatches];
+    const Match* longest() const { return count ? &list[count - 1] : nullptr; }
+  };
+  // Matches at `position` of at most `maxLength` bytes among earlier inserted positions, then
+  // inserts `position`. `maxLength` must not reach past the end of the data.
+  Matches findAndInsert(size_t position, uint32_t maxLength);
 
   // Distance to the latest earlier position with the same two bytes, 0 if none was inserted or
   // it lies more than 256 bytes back. Call before inserting `position`.

@@ -19,6 +19,7 @@
 #include "datafiles/ArchiveReader.h"
 #include "datafiles/Crc32.h"
 #include "datafiles/HuffmanEncoder.h"
+#include "datafiles/MatchFinder.h"
 
 namespace fs = std::filesystem;
 using datafiles::ArchiveOptions;
@@ -346,6 +347,30 @@ TEST(HuffmanEncoderTest, CodeLengthsAreCompleteAndLimited) {
     }
     EXPECT_GE(used, 2);
     EXPECT_DOUBLE_EQ(kraft, 1.0);
+  }
+}
+
+TEST(MatchFinderTest, OffersNearerShorterMatchesBeforeTheLongest) {
+  // "abc" 100 bytes back, "abcdef" 200 back, "abcdefg" 300 back; searching at "abcdefg.".
+  std::string text(400, '.');
+  text.replace(0, 8, "abcdefg!");
+  text.replace(100, 7, "abcdef2");
+  text.replace(200, 4, "abc3");
+  text.replace(300, 7, "abcdefg");
+  const auto* data = reinterpret_cast<const uint8_t*>(text.data());
+  struct Case {
+    unsigned depth;
+    std::vector<std::pair<uint32_t, uint32_t>> expected;  // length, distance
+  } cases[] = {{8, {{3, 100}, {6, 200}, {7, 300}}}, {1, {{3, 100}, {6, 200}}}};
+  for (const Case& c : cases) {
+    datafiles::MatchFinder finder({c.depth, 64, 64, 20});
+    finder.reset(data, text.size());
+    for (size_t p = 0; p < 300; ++p) finder.insert(p);
+    EXPECT_EQ(finder.shortDistance(300), 100u);  // "ab" last seen at 200
+    const auto found = finder.findAndInsert(300, 50);
+    std::vector<std::pair<uint32_t, uint32_t>> got;
+    for (unsigned k = 0; k < found.count; ++k) got.push_back({found.list[k].length, found.list[k].distance});
+    EXPECT_EQ(got, c.expected) << "depth " << c.depth;
   }
 }
 
