@@ -2,6 +2,7 @@
 #include <SDL.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/SdlEvents.h"
 #include "platform/SdlVideo.h"
@@ -18,8 +19,16 @@ public:
         if (window_) SDL_DestroyWindow(window_);
     }
 
+    explicit SdlWindowSystem(bool requireDisplay) : requireDisplay_(requireDisplay) {}
+
     bool createWindow(const std::string& title, int width, int height) override {
         if (!initSdlVideo(&error_)) return false;
+        // With no display SDL falls back to drivers that draw where nobody sees it.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (requireDisplay_ && driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+            error_ = "no display: set DISPLAY, or play on a virtual one with xvfb-run";
+            return false;
+        }
         requestGlAttributes();
         const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
                              SDL_WINDOW_HIDDEN;
@@ -155,6 +164,7 @@ public:
     void exitProcess(int code) override { std::exit(code); }
 
 private:
+    const bool requireDisplay_;
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     std::string error_;
@@ -162,6 +172,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<WindowSystem> createSdlWindowSystem() { return std::make_unique<SdlWindowSystem>(); }
+std::unique_ptr<WindowSystem> createSdlWindowSystem(bool requireDisplay) {
+    return std::make_unique<SdlWindowSystem>(requireDisplay);
+}
 
 }  // namespace platform

@@ -89,6 +89,9 @@ public:
     virtual void exitProcess(int code) = 0;
 };
 
-std::unique_ptr<WindowSystem> createSdlWindowSystem();
+// The window services over SDL. With requireDisplay, SDL's off-screen and dummy video drivers
+// (what SDL falls back to when there is no display) count as no display: createWindow fails.
+// Without it, an off-screen GL context serves (for rendering that nobody watches live).
+std::unique_ptr<WindowSystem> createSdlWindowSystem(bool requireDisplay = true);
 
 }  // namespace platform

@@ -371,3 +371,16 @@ TEST(EndToEnd, AltEnterTogglesAndKeysStillArrive) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EndToEnd, WithoutADisplayItReportsAndExitsWithFailure) {
+    testsupport::TempDir dir;
+    const std::string out = shell("cd '" + dir.path() + "' && env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy '" +
+                                  std::string(VX_PROGRAM) + "' 2>&1; echo \"status $?\"");
+    EXPECT_NE(out.find("Error: cannot create window (no display"), std::string::npos) << out;
+    EXPECT_NE(out.find("status 1"), std::string::npos) << out;
+    EXPECT_EQ(out.find("data\\"), std::string::npos) << "nothing loaded without a window:\n" << out;
+}
+
+}  // namespace
