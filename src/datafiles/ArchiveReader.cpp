@@ -152,6 +152,9 @@ bool extractFromOpenArchive(ArchiveReaderState& state, uint8_t*& data, uint32_t&
   if (std::fread(raw, 1, kMainHeaderSize, f) != kMainHeaderSize) return false;
   state.mainHeader = parseMainHeader(raw);
 
+  if (fseeko(f, 0, SEEK_END) != 0) return false;
+  const int64_t archiveSize = int64_t(ftello(f));
+
   state.window.reset(new (std::nothrow) uint8_t[kWindowSize]());
   if (!state.window) return false;
   if (!seekTo(f, int64_t(kMarkerSize) + state.mainHeader.headSize)) return false;
@@ -164,7 +167,8 @@ bool extractFromOpenArchive(ArchiveReaderState& state, uint8_t*& data, uint32_t&
     const ArchiveFileHeader& h = state.fileHeader;
     if (foldName(state.currentName) == wanted) {
       state.found = true;
-      if (!isPlausibleSize(h)) return false;
+      const int64_t dataStart = state.blockStart + h.headSize;
+      if (!isPlausibleSize(h, uint64_t(archiveSize > dataStart ? archiveSize - dataStart : 0))) return false;
       state.output = static_cast<uint8_t*>(std::malloc(h.unpSize > 0 ? h.unpSize : 1));
       if (!state.output) return false;
       state.delivered = 0;
@@ -203,9 +207,10 @@ int extract(ArchiveReaderState& state, const std::string& memberName, const char
 
 }  // namespace
 
-bool isPlausibleSize(const ArchiveFileHeader& h) {
-  if (h.method == kStoredMethod) return h.unpSize <= h.packSize;
-  return h.unpSize <= uint64_t(h.packSize) * kMaxBytesPerPackedByte;
+bool isPlausibleSize(const ArchiveFileHeader& h, uint64_t bytesInArchive) {
+  const uint64_t packed = h.packSize < bytesInArchive ? h.packSize : bytesInArchive;
+  if (h.method == kStoredMethod) return h.unpSize <= packed;
+  return h.unpSize <= packed * kMaxBytesPerPackedByte;
 }
 
 size_t readPacked(ArchiveReaderState& state, uint8_t* destination, size_t count) {

@@ -71,11 +71,12 @@ struct ArchiveReaderState {
   MemberDecoder decoder;
 };
 
-// Whether a member's unpSize can come from its packSize: a stored member holds no more than its
-// packed bytes; a compressed one no more than 2,080 bytes per packed byte (one symbol costs at
-// least a bit and yields at most 260 bytes). Checked before the output is allocated.
+// Whether a member's unpSize can come from its packed data: packSize, or the bytes the archive
+// still holds after the header when that is less. A stored member holds no more than its packed
+// bytes; a compressed one no more than 2,080 bytes per packed byte (one symbol costs at least a
+// bit and yields at most 260 bytes). Checked before the output is allocated.
 constexpr uint64_t kMaxBytesPerPackedByte = 260 * 8;
-bool isPlausibleSize(const ArchiveFileHeader& header);
+bool isPlausibleSize(const ArchiveFileHeader& header, uint64_t bytesInArchive);
 
 // Reads min(count, packedLeft) bytes of packed data from the archive, deciphering whole 16-byte
 // blocks when the cipher version is 20 or more. Returns the count read (short at the archive's end).

@@ -190,31 +190,41 @@ TEST(ArchiveReader, LongNamesAreBounded) {
 
 TEST(ArchiveReader, SizesThePackedDataCannotYieldAreRejected) {
   using datafiles::ArchiveFileHeader;
+  constexpr uint64_t kPlenty = 1ull << 40;
   struct Case {
     uint8_t method;
     uint32_t packSize, unpSize;
+    uint64_t inArchive;
     bool plausible;
   };
   const Case cases[] = {
-      {0x30, 100, 100, true},      {0x30, 100, 101, false},         {0x30, 0, 0, true},
-      {0x33, 100, 208000, true},   {0x33, 100, 208001, false},      {0x33, 0, 0, true},
-      {0x33, 0, 1, false},         {0x33, 2, 0xFFFFFFFF, false},    {0x33, 0x200000, 0xFFFFFFFF, true},
+      {0x30, 100, 100, kPlenty, true},     {0x30, 100, 101, kPlenty, false},
+      {0x30, 0, 0, kPlenty, true},         {0x30, 100, 100, 99, false},
+      {0x33, 100, 208000, kPlenty, true},  {0x33, 100, 208001, kPlenty, false},
+      {0x33, 0, 0, kPlenty, true},         {0x33, 0, 1, kPlenty, false},
+      {0x33, 2, 0xFFFFFFFF, kPlenty, false}, {0x33, 0x200000, 0xFFFFFFFF, kPlenty, true},
+      {0x33, 0x200000, 0xFFFFFFFF, 1000, false}, {0x33, 0x200000, 2080000, 1000, true},
   };
   for (const Case& c : cases) {
     ArchiveFileHeader h;
     h.method = c.method;
     h.packSize = c.packSize;
     h.unpSize = c.unpSize;
-    EXPECT_EQ(datafiles::isPlausibleSize(h), c.plausible)
-        << "method " << int(c.method) << " pack " << c.packSize << " unp " << c.unpSize;
+    EXPECT_EQ(datafiles::isPlausibleSize(h, c.inArchive), c.plausible)
+        << "method " << int(c.method) << " pack " << c.packSize << " unp " << c.unpSize << " in archive "
+        << c.inArchive;
   }
-  // In an archive: rejected before anything is allocated or decoded.
+  // In an archive: rejected before anything is allocated or decoded, also when packSize claims
+  // more than the archive holds.
   for (const bool stored : {true, false}) {
-    Member m = stored ? storedMember("m", text("abc")) : compressedMember("m", "abc");
-    m.unpSize = 0xFFFFFFF0;
-    ArchiveBuilder a;
-    a.add(m);
-    expectFailure(extract(a.bytes, "m"), stored ? "stored" : "compressed");
+    for (const bool inflated : {false, true}) {
+      Member m = stored ? storedMember("m", text("abc")) : compressedMember("m", "abc");
+      m.unpSize = inflated ? 0x10000000 : 0xFFFFFFF0;
+      if (inflated) m.packSizeOverride = 0x7FFFFFFF;
+      ArchiveBuilder a;
+      a.add(m);
+      expectFailure(extract(a.bytes, "m"), std::string(stored ? "stored" : "compressed") + (inflated ? " inflated" : ""));
+    }
   }
 }
 
