@@ -1,4 +1,5 @@
-// The capture tool refuses bad command lines and missing tools before it opens a window.
+// The capture tool refuses bad command lines, missing tools and a missing display before it
+// draws anything.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,6 +14,7 @@ using capturetest::runCommand;
 TEST(CaptureCli, BadArgumentsAndMissingToolsEndWithAMessageAndAFailureStatus) {
     const std::string tool = shellQuoted(CAPTURE_TOOL);
     const std::string out = shellQuoted(testing::TempDir() + "capture-cli.mp4");
+    const std::string still = shellQuoted(testing::TempDir() + "capture-cli.png");
     const struct {
         std::string command;
         int status;
@@ -27,6 +29,8 @@ TEST(CaptureCli, BadArgumentsAndMissingToolsEndWithAMessageAndAFailureStatus) {
          "install the Debian package ffmpeg (sudo apt-get install ffmpeg)"},
         {tool + " -o " + out + " --run-dir /nonexistent-dir", 1,
          "cannot enter the run directory /nonexistent-dir"},
+        {"env -u DISPLAY -u WAYLAND_DISPLAY " + tool + " --still 5000=" + still, 1,
+         "vorthalimex-capture: cannot open the window (is there an X display?"},
     };
     for (const auto& c : cases) {
         const capturetest::CommandResult r = runCommand(c.command);
