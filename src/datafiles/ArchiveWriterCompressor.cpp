@@ -218,18 +218,20 @@ struct CodeTables {
 struct LevelSettings {
   MatchFinderSettings finder;
   bool lazy;
+  bool optimal = false;  // cheapest path through each block instead of lazy matching
 };
 
-// Deeper searches and a longer reach per level. The default level keeps its chains to the last
-// 128 KiB, where a chain step stays within the processor's second-level cache; the best levels
-// search the whole window.
+// Deeper searches, a longer reach and a better parse per level: greedy at 1, lazy at 2 and 3,
+// the cheapest path through each block at 4 and 5. Up to the default level the chains keep to the
+// last 128 KiB, where a chain step stays within the processor's second-level cache; levels 4 and
+// 5 search the whole window.
 LevelSettings settingsFor(int level) {
   switch (level) {
     case 1: return {{4, 24, 8, 17}, false};
     case 2: return {{8, 32, 16, 17}, true};
     case 3: return {{16, 48, 16, 17}, true};
-    case 4: return {{64, 128, 32, 20}, true};
-    default: return {{256, 260, 64, 20}, true};
+    case 4: return {{16, 96, 32, 20}, true, true};
+    default: return {{96, 260, 64, 20}, true, true};
   }
 }
 
@@ -370,27 +372,20 @@ struct MemberCompressor::Impl {
     return cost[table + slot] + slots().lengthBits[slot];
   }
 
-  uint32_t longBits(uint32_t length, uint32_t distance) const {
-    const uint32_t code = length - 3 - longAdjust(distance);
-    const unsigned d = SlotTables::distanceSlot(distance - 1);
-    return lengthCodeBits(kFirstLong, code) + cost[kDistanceOffset + d] + slots().distanceBits[d];
-  }
-
-  Choice evaluate(size_t start, size_t end, size_t p, const MatchHistory& h) {
-    Choice best;
-    const size_t i = p - start;
+  // Calls visit(kind, k, length, distance, bits) for every way to code a match at `p` under the
+  // history `h`: at its full length, or (allLengths) at every length the code allows, where a
+  // finder match is tried from just past the length of the nearer one before it.
+  template <typename Visit>
+  void forEachMatch(size_t start, size_t end, size_t p, const MatchHistory& h, bool allLengths,
+                    Visit&& visit) {
     const size_t available = end - p;
-    const MatchSlot& match = matchAt(i, end);
-    if (available < 2) return best;
-    auto consider = [&](Kind kind, uint8_t k, uint32_t length, uint32_t distance, uint32_t bits) {
-      const int32_t savings = literalBits(i, length) - int32_t(bits);
-      if (savings > best.savings) best = Choice{kind, k, length, distance, savings};
-    };
+    const MatchSlot& match = matchAt(p - start, end);
+    if (available < 2) return;
     // The last match repeated as it was.
     if (h.lastLength > 0 && h.lastDistance > 0 && h.lastDistance <= p &&
         h.lastLength <= available &&
         matchLengthAt(p, h.lastDistance, h.lastLength) == h.lastLength)
-      consider(Kind::Last, 0, h.lastLength, h.lastDistance, cost[kRepeatLast]);
+      visit(Kind::Last, 0, h.lastLength, h.lastDistance, cost[kRepeatLast]);
     // A recent distance with a length of its own.
     for (unsigned k = 1; k <= 4; ++k) {
       const uint32_t distance = h.recentDistance(k);
@@ -398,23 +393,40 @@ struct MemberCompressor::Impl {
       const unsigned adjust = recentAdjust(distance);
       const uint32_t length =
           matchLengthAt(p, distance, uint32_t(std::min<size_t>(available, 257 + adjust)));
-      if (length < 2 + adjust) continue;
-      consider(Kind::Recent, uint8_t(k), length, distance,
-               cost[kFirstRecent + k - 1] + lengthCodeBits(kRepeatOffset, length - 2 - adjust));
+      for (uint32_t l = allLengths ? 2 + adjust : length; l <= length && l >= 2 + adjust; ++l)
+        visit(Kind::Recent, uint8_t(k), l, distance,
+              cost[kFirstRecent + k - 1] + lengthCodeBits(kRepeatOffset, l - 2 - adjust));
     }
     // The matches the finder saw, nearer ones shorter.
+    uint32_t covered = 0;
     for (unsigned k = 0; k < match.long_.count; ++k) {
       const uint32_t distance = match.long_.list[k].distance;
       const unsigned adjust = longAdjust(distance);
       const uint32_t length = std::min<uint32_t>(match.long_.list[k].length, 258 + adjust);
-      if (length >= 3 + adjust) consider(Kind::Long, 0, length, distance, longBits(length, distance));
+      const unsigned d = SlotTables::distanceSlot(distance - 1);
+      const uint32_t distanceBits = cost[kDistanceOffset + d] + slots().distanceBits[d];
+      for (uint32_t l = allLengths ? std::max(covered + 1, 3 + adjust) : length;
+           l <= length && l >= 3 + adjust; ++l)
+        visit(Kind::Long, 0, l, distance, lengthCodeBits(kFirstLong, l - 3 - adjust) + distanceBits);
+      covered = std::max(covered, length);
     }
     // Two bytes within 256.
     if (match.shortDistance != 0) {
       const unsigned slot = slots().shortSlot[match.shortDistance - 1];
-      consider(Kind::Short, 0, 2, match.shortDistance,
-               cost[kFirstShort + slot] + slots().shortBits[slot]);
+      visit(Kind::Short, 0, 2, match.shortDistance,
+            cost[kFirstShort + slot] + slots().shortBits[slot]);
     }
+  }
+
+  // The match that saves the most bits against literals at `p`, or a literal.
+  Choice evaluate(size_t start, size_t end, size_t p, const MatchHistory& h) {
+    Choice best;
+    const size_t i = p - start;
+    forEachMatch(start, end, p, h, false,
+                 [&](Kind kind, uint8_t k, uint32_t length, uint32_t distance, uint32_t bits) {
+                   const int32_t savings = literalBits(i, length) - int32_t(bits);
+                   if (savings > best.savings) best = Choice{kind, k, length, distance, savings};
+                 });
     return best;
   }
 
@@ -463,6 +475,67 @@ struct MemberCompressor::Impl {
     return t;
   }
 
+  // Optimal parse: the cheapest way through the block by the costs of the latest tables, found
+  // forward position by position; the match history is carried along each position's cheapest
+  // path. A match of `niceLength` or more is taken as it stands.
+  struct Step {
+    uint32_t bits = UINT32_MAX;
+    uint32_t from = 0;
+    Choice choice;
+    MatchHistory history;
+  };
+  std::vector<Step> steps;
+
+  void parseOptimal(size_t start, size_t end) {
+    const size_t n = end - start;
+    steps.assign(n + 1, Step{});
+    steps[0].bits = 0;
+    steps[0].history = history;
+    size_t skipUntil = 0;
+    for (size_t i = 0; i < n; ++i) {
+      const Step here = steps[i];
+      if (here.bits == UINT32_MAX || i < skipUntil) continue;
+      const size_t p = start + i;
+      auto relax = [&](size_t j, uint32_t bits, const Choice& choice, const MatchHistory& h) {
+        if (bits < steps[j].bits) {
+          steps[j].bits = bits;
+          steps[j].from = uint32_t(i);
+          steps[j].choice = choice;
+          steps[j].history = h;
+        }
+      };
+      relax(i + 1, here.bits + cost[buffer[p]], Choice{}, here.history);
+      uint32_t longest = 0;
+      Choice longestChoice;
+      forEachMatch(start, end, p, here.history, true,
+                   [&](Kind kind, uint8_t k, uint32_t length, uint32_t distance, uint32_t bits) {
+                     MatchHistory h = here.history;
+                     h.record(distance, length);
+                     const Choice choice{kind, k, length, distance, 0};
+                     relax(i + length, here.bits + bits, choice, h);
+                     if (length > longest) longest = length, longestChoice = choice;
+                   });
+      if (longest >= settings.finder.niceLength) skipUntil = i + longest;
+    }
+    insertUpTo(n);
+    // Walk back from the end, then emit in order.
+    std::vector<Choice> path;
+    for (size_t j = n; j > 0; j = steps[j].from) path.push_back(steps[j].choice);
+    history = steps[n].history;
+    size_t p = start;
+    for (auto it = path.rbegin(); it != path.rend(); ++it) {
+      if (it->kind == Kind::Literal) {
+        Token t{};
+        t.main = buffer[p];
+        tokens.push_back(t);
+        p += 1;
+      } else {
+        tokens.push_back(tokenFor(*it));
+        p += it->length;
+      }
+    }
+  }
+
   // Parses the block with the costs of the latest tables: tokens, frequencies and history.
   void parse(size_t start, size_t end, BlockPlan& plan) {
     const size_t n = end - start;
@@ -472,6 +545,11 @@ struct MemberCompressor::Impl {
     tokens.clear();
     plan.freq.fill(0);
     plan.extraBits = 0;
+    if (settings.optimal) {
+      parseOptimal(start, end);
+      countTokens(plan);
+      return;
+    }
     auto emitLiteral = [&](size_t p) {
       Token t{};
       t.main = buffer[p];
@@ -505,6 +583,10 @@ struct MemberCompressor::Impl {
       p += current.length;
       if (p < end) current = evaluate(start, end, p, history);
     }
+    countTokens(plan);
+  }
+
+  void countTokens(BlockPlan& plan) const {
     for (const Token& t : tokens) {
       plan.freq[t.main]++;
       if (t.second) plan.freq[t.second]++;
