@@ -231,7 +231,7 @@ LevelSettings settingsFor(int level) {
     case 2: return {{8, 32, 16, 17}, true};
     case 3: return {{16, 48, 16, 17}, true};
     case 4: return {{16, 96, 32, 20}, true, true};
-    default: return {{96, 260, 64, 20}, true, true};
+    default: return {{48, 160, 64, 20}, true, true};
   }
 }
 
