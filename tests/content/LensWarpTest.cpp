@@ -83,8 +83,7 @@ TEST_F(LensWarp, LeavesItsState) {
     EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LESS);
     EXPECT_EQ(colour(), (std::array<float, 4>{1, 1, 1, 1}));
     EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), target->glName);
-    const auto m = matrix(GL_MODELVIEW_MATRIX);
-    for (int k = 0; k < 16; ++k) EXPECT_EQ(m[k], k % 5 == 0 ? 1.0f : 0.0f) << k;
+    EXPECT_TRUE(isIdentity(matrix(GL_MODELVIEW_MATRIX)));
 }
 
 }  // namespace

@@ -64,6 +64,12 @@ inline std::array<float, 16> matrix(GLenum name) {
     return m;
 }
 
+inline bool isIdentity(const std::array<float, 16>& m) {
+    for (int k = 0; k < 16; ++k)
+        if (m[k] != (k % 5 == 0 ? 1.0f : 0.0f)) return false;
+    return true;
+}
+
 // The multitexture entry point as the window would hold it (looked up by name, like the driver
 // hands it out).
 using ActiveTextureProc = void (*)(GLenum);

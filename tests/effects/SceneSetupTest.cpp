@@ -15,12 +15,6 @@ using namespace effects;
 
 using SceneSetup = testsupport::GlTest;
 
-bool isIdentity(const std::array<float, 16>& m) {
-    for (int k = 0; k < 16; ++k)
-        if (m[k] != (k % 5 == 0 ? 1.0f : 0.0f)) return false;
-    return true;
-}
-
 TEST(LetterboxAspect, BandOfTheWindowNeverBelowOneRow) {
     struct Case {
         int width, height;
