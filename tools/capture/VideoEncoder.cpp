@@ -69,7 +69,8 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
         "-ss", seconds(s.soundtrackStart), "-i", s.soundtrack,
         "-map", "0:v:0", "-map", "1:a:0",
         "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt", "yuv420p",
-        "-c:a", "aac", "-b:a", "192k",
+        // Silence after the soundtrack's end, so that a short soundtrack never shortens the picture.
+        "-af", "apad", "-c:a", "aac", "-b:a", "192k",
         // Exactly the picture's length; -shortest also ends the sound with a capture cut short.
         "-t", seconds(s.duration), "-shortest", "-movflags", "+faststart", s.output,
     };
