@@ -261,6 +261,18 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::vector<Input> inputs;
   if (!collectInputs({line.positional.begin() + 1, line.positional.end()}, inputs, err))
     return kFailed;
+  // The program finds a member by its folded name: a second member of the same name would be
+  // out of its reach.
+  std::map<std::string, std::string> byName;
+  for (const Input& input : inputs) {
+    const auto [it, added] =
+        byName.emplace(datafiles::foldMemberName(input.name), input.file.string());
+    if (!added) {
+      err << "vxar create: '" << it->second << "' and '" << input.file.string()
+          << "' give the same member name '" << input.name << "'\n";
+      return kFailed;
+    }
+  }
   std::error_code ec;
   const fs::path archiveFull = fs::weakly_canonical(archivePath, ec);
 

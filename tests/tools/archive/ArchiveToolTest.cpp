@@ -144,6 +144,7 @@ TEST_F(ArchiveToolTest, FailuresNameTheMemberAndTheReason) {
   const uint32_t crc = datafiles::crc32(newer.data() + header + 2, newer[header + 5] - 2);
   newer[header] = uint8_t(crc), newer[header + 1] = uint8_t(crc >> 8);
   writeFile(dir / "newer.rar", newer);
+  writeFile(dir / "other" / "NOTES.TXT", {1});  // the name of in/notes.txt but for case
 
   struct Case {
     std::string args;
@@ -159,6 +160,8 @@ TEST_F(ArchiveToolTest, FailuresNameTheMemberAndTheReason) {
       {"test " + at(dir / "newer.rar"), "meshes\\ballo.ob3: unsupported version 29"},
       {"extract -o " + at(dir / "x") + " " + at(plain) + " nothing.txt", "nothing.txt: no such member"},
       {"create " + at(dir / "new.rar") + " " + at(dir / "absent"), "cannot read"},
+      {"create " + at(dir / "new.rar") + " " + at(dir / "in") + " " + at(dir / "other" / "NOTES.TXT"),
+       "give the same member name"},
   };
   for (const Case& c : cases) {
     const auto r = vxar(c.args);
