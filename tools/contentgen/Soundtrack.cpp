@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <exception>
 #include <stdexcept>
+#include <thread>
 
 #include "Score.h"
 #include "SoundtrackTiming.h"
@@ -14,8 +16,8 @@
 namespace contentgen {
 namespace {
 
-// Gain envelope of the bus ducked under the kick: down at once at each kick, back within
-// about a beat, the "pumping" of the pads and bass.
+// Gain envelope of the instruments ducked under the kick: down at once at each kick, back
+// within about a beat, the "pumping" of the pads and bass.
 std::vector<float> sidechain(const std::vector<double>& kicks, size_t length) {
     std::vector<float> env(length, 1.0f);
     const size_t span = static_cast<size_t>(0.36 * kSampleRate);
@@ -45,33 +47,55 @@ float limit(float x) {
 
 Soundtrack renderSoundtrack(const ProgressFn& progress) {
     const size_t length = static_cast<size_t>(kSoundtrackSamples);
-    auto synth = std::make_unique<Synth>(length);
-    performScore(*synth, [&](double f) {
-        if (progress) progress(0.7 * f);
-    });
-
-    Stereo mixBus(length);
-    Reverb reverb(0.86f, 0.35f);
-    reverb.process(synth->reverbSend, mixBus, 1.0f);
-    if (progress) progress(0.85);
-    const int delay = static_cast<int>(std::lround(beatsToSeconds(0.75) * kSampleRate));
-    pingPongDelay(synth->delaySend, mixBus, delay, 0.42f, 0.8f);
-    if (progress) progress(0.9);
-
-    std::vector<double> kicks = synth->kicks();
-    std::sort(kicks.begin(), kicks.end());
-    const std::vector<float> duck = sidechain(kicks, length);
-
+    // Where the kicks fall is known before anything sounds, so the ducking envelope is ready for
+    // the instruments that follow it.
     Soundtrack out;
-    out.kicks = kicks;
+    out.kicks = soundtrackKicks();
+    const std::vector<float> duck = sidechain(out.kicks, length);
+
+    // Two halves of the band on two threads; their buses are summed in a fixed order, so the
+    // result does not depend on which finishes first.
+    auto harmony = std::make_unique<Synth>(length, Synth::Voices::Harmony, &duck);
+    auto rhythm = std::make_unique<Synth>(length, Synth::Voices::Rhythm, &duck);
+    std::exception_ptr rhythmError;
+    std::thread rhythmThread([&] {
+        try {
+            performScore(*rhythm, nullptr);
+        } catch (...) {
+            rhythmError = std::current_exception();
+        }
+    });
+    performScore(*harmony, [&](double f) {
+        if (progress) progress(0.65 * f);
+    });
+    rhythmThread.join();
+    if (rhythmError) std::rethrow_exception(rhythmError);
+    auto add = [](Stereo& into, const Stereo& from) {
+        for (size_t i = 0; i < into.size(); ++i) {
+            into.l[i] += from.l[i];
+            into.r[i] += from.r[i];
+        }
+    };
+    add(harmony->dry, rhythm->dry);
+    add(harmony->reverbSend, rhythm->reverbSend);
+    add(harmony->delaySend, rhythm->delaySend);
+    rhythm.reset();
+    if (progress) progress(0.7);
+
+    Stereo& mix = harmony->dry;
+    Reverb reverb(0.86f, 0.35f);
+    reverb.process(harmony->reverbSend, mix, 1.0f);
+    if (progress) progress(0.9);
+    const int delay = static_cast<int>(std::lround(beatsToSeconds(0.75) * kSampleRate));
+    pingPongDelay(harmony->delaySend, mix, delay, 0.42f, 0.8f);
+    if (progress) progress(0.95);
+
     out.pcm.resize(length * 2);
-    const float level = 0.62f;
+    const float level = 0.5f;
     for (size_t i = 0; i < length; ++i) {
         const float gain = masterGain(secondsToSceneTime(static_cast<double>(i) / kSampleRate)) * level;
-        const float l = (synth->dry.l[i] + synth->ducked.l[i] * duck[i] + mixBus.l[i]) * gain;
-        const float r = (synth->dry.r[i] + synth->ducked.r[i] * duck[i] + mixBus.r[i]) * gain;
-        out.pcm[2 * i] = static_cast<int16_t>(std::lround(limit(l) * 32000.0f));
-        out.pcm[2 * i + 1] = static_cast<int16_t>(std::lround(limit(r) * 32000.0f));
+        out.pcm[2 * i] = static_cast<int16_t>(std::lround(limit(mix.l[i] * gain) * 30500.0f));
+        out.pcm[2 * i + 1] = static_cast<int16_t>(std::lround(limit(mix.r[i] * gain) * 30500.0f));
     }
     if (progress) progress(1.0);
     return out;

@@ -56,9 +56,10 @@ std::vector<float> kickTemplate(size_t samples) {
     return out;
 }
 
-Synth::Synth(size_t length) : dry(length), ducked(length), reverbSend(length), delaySend(length) {}
+Synth::Synth(size_t length, Voices voices, const std::vector<float>* duck)
+    : dry(length), reverbSend(length), delaySend(length), voices_(voices), duck_(duck) {}
 
-Synth::Synth(ScoreOnly) : rendering_(false) {}
+Synth::Synth(ScoreOnly) : voices_(Voices::None) {}
 
 Stereo& Synth::scratch(size_t n) {
     scratch_.l.assign(n, 0.0f);
@@ -67,7 +68,7 @@ Stereo& Synth::scratch(size_t n) {
 }
 
 void Synth::mix(int64_t start, size_t n, const Route& route) {
-    Stereo& main = route.duck ? ducked : dry;
+    const float* duck = route.duck && duck_ ? duck_->data() : nullptr;
     const int64_t length = static_cast<int64_t>(dry.size());
     const float* l = scratch_.l.data();
     const float* r = scratch_.r.data();
@@ -75,8 +76,9 @@ void Synth::mix(int64_t start, size_t n, const Route& route) {
     for (int64_t i = from; i < to; ++i) {
         const size_t d = static_cast<size_t>(start + i);
         const float vl = l[i] * route.gain, vr = r[i] * route.gain;
-        main.l[d] += vl;
-        main.r[d] += vr;
+        const float g = duck ? duck[d] : 1.0f;
+        dry.l[d] += vl * g;
+        dry.r[d] += vr * g;
         if (route.reverb != 0.0f) {
             reverbSend.l[d] += vl * route.reverb;
             reverbSend.r[d] += vr * route.reverb;
@@ -90,7 +92,7 @@ void Synth::mix(int64_t start, size_t n, const Route& route) {
 
 void Synth::kick(double t, float velocity) {
     kicks_.push_back(t);
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(0.45);
     Stereo& s = scratch(n);
     renderKick(s.l.data(), n);
@@ -99,7 +101,7 @@ void Synth::kick(double t, float velocity) {
 }
 
 void Synth::clap(double t, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(0.4);
     Stereo& s = scratch(n);
     Noise nl(noiseSeed_++), nr(noiseSeed_++);
@@ -117,7 +119,7 @@ void Synth::clap(double t, float velocity) {
 }
 
 void Synth::snare(double t, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(0.3);
     Stereo& s = scratch(n);
     Noise nz(noiseSeed_++);
@@ -135,7 +137,7 @@ void Synth::snare(double t, float velocity) {
 }
 
 void Synth::hat(double t, float velocity, bool open) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const float decay = open ? 0.2f : 0.038f;
     const size_t n = samplesFor(decay * 6.0f);
     Stereo& s = scratch(n);
@@ -155,7 +157,7 @@ void Synth::hat(double t, float velocity, bool open) {
 }
 
 void Synth::ride(double t, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(1.2);
     Stereo& s = scratch(n);
     Metal metal(530.0f);
@@ -176,7 +178,7 @@ void Synth::ride(double t, float velocity) {
 }
 
 void Synth::crash(double t, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(3.0);
     Stereo& s = scratch(n);
     Metal ml(361.0f), mr(367.0f);
@@ -194,7 +196,7 @@ void Synth::crash(double t, float velocity) {
 }
 
 void Synth::tom(double t, float note, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(0.6);
     Stereo& s = scratch(n);
     const float f = midiToHz(note);
@@ -212,7 +214,7 @@ void Synth::tom(double t, float note, float velocity) {
 }
 
 void Synth::bass(double t, double beats, float note, float velocity, float cutoff) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.012);
     Stereo& s = scratch(n);
@@ -235,7 +237,7 @@ void Synth::bass(double t, double beats, float note, float velocity, float cutof
 
 void Synth::pad(double t, double beats, const std::vector<int>& notes, float velocity, float cutoffFrom, float cutoffTo,
                 double attackBeats) {
-    if (!rendering_) return;
+    if (!renders(Voices::Harmony)) return;
     const double seconds = beatsToSeconds(beats), attack = beatsToSeconds(attackBeats), release = 1.6;
     const size_t n = samplesFor(seconds + release);
     Stereo& s = scratch(n);
@@ -281,7 +283,7 @@ void Synth::pad(double t, double beats, const std::vector<int>& notes, float vel
 }
 
 void Synth::lead(double t, double beats, float note, float velocity, float brightness) {
-    if (!rendering_) return;
+    if (!renders(Voices::Harmony)) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.25);
     Stereo& s = scratch(n);
@@ -310,7 +312,7 @@ void Synth::lead(double t, double beats, float note, float velocity, float brigh
 }
 
 void Synth::pluck(double t, double beats, float note, float velocity, float cutoff, float pan) {
-    if (!rendering_) return;
+    if (!renders(Voices::Harmony)) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 0.3);
     Stereo& s = scratch(n);
@@ -331,7 +333,7 @@ void Synth::pluck(double t, double beats, float note, float velocity, float cuto
 }
 
 void Synth::bell(double t, double beats, float note, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Harmony)) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds + 2.5);
     Stereo& s = scratch(n);
@@ -357,7 +359,7 @@ void Synth::bell(double t, double beats, float note, float velocity) {
 }
 
 void Synth::stab(double t, const std::vector<int>& notes, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(0.9);
     Stereo& s = scratch(n);
     for (size_t k = 0; k < notes.size(); ++k) {
@@ -379,7 +381,7 @@ void Synth::stab(double t, const std::vector<int>& notes, float velocity) {
 }
 
 void Synth::riser(double t, double beats, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const double seconds = beatsToSeconds(beats);
     const size_t n = samplesFor(seconds);
     Stereo& s = scratch(n);
@@ -402,7 +404,7 @@ void Synth::riser(double t, double beats, float velocity) {
 }
 
 void Synth::impact(double t, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(3.5);
     Stereo& s = scratch(n);
     Noise nz(noiseSeed_++);
@@ -417,12 +419,12 @@ void Synth::impact(double t, float velocity) {
         const float rumble = lp.lowpass(nz.next()) * std::exp(-x / 0.5f) * 0.8f;
         s.l[i] = s.r[i] = softClip(1.4f * (boom + rumble)) * 0.75f;
     }
-    mix(sceneTimeToSample(t), n, {velocity, 0.5f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 0.8f, 0.5f, 0.0f, false});
     crash(t, velocity);
 }
 
 void Synth::reverseCymbal(double tEnd, double beats, float velocity) {
-    if (!rendering_) return;
+    if (!renders(Voices::Rhythm)) return;
     const size_t n = samplesFor(beatsToSeconds(beats));
     Stereo& s = scratch(n);
     Noise nl(noiseSeed_++), nr(noiseSeed_++);

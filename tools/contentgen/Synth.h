@@ -1,7 +1,7 @@
 #pragma once
 // The soundtrack's instruments. Each call renders one note or hit at a scene time (in beats,
-// see SoundtrackTiming.h) straight into the mix buses: a dry bus, a bus ducked under the kick,
-// and the reverb and delay sends.
+// see SoundtrackTiming.h) straight into the mix buses: the dry bus (where pads, bass and
+// arpeggio are ducked under the kick) and the reverb and delay sends.
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +11,13 @@ namespace contentgen {
 
 class Synth {
 public:
-    // length: the number of samples of every bus.
-    explicit Synth(size_t length);
+    // Which instruments a synthesiser renders: two synthesisers playing the same score, one for
+    // each half, can run on two threads and have their buses summed afterwards.
+    enum class Voices { None = 0, Rhythm = 1, Harmony = 2, All = 3 };
+
+    // length: the number of samples of every bus. duck: the gain envelope (length samples) that
+    // ducked instruments are multiplied by, or null for none; it must outlive the synthesiser.
+    explicit Synth(size_t length, Voices voices = Voices::All, const std::vector<float>* duck = nullptr);
     // A synthesiser that renders nothing and only records where the kicks go (cheap).
     struct ScoreOnly {};
     explicit Synth(ScoreOnly);
@@ -43,7 +48,7 @@ public:
     // The scene times at which kicks were placed, in call order.
     const std::vector<double>& kicks() const { return kicks_; }
 
-    Stereo dry, ducked, reverbSend, delaySend;
+    Stereo dry, reverbSend, delaySend;
 
 private:
     struct Route {
@@ -56,7 +61,10 @@ private:
     void mix(int64_t start, size_t n, const Route& route);
     Stereo& scratch(size_t n);
 
-    bool rendering_ = true;
+    bool renders(Voices v) const { return (static_cast<int>(voices_) & static_cast<int>(v)) != 0; }
+
+    Voices voices_;
+    const std::vector<float>* duck_ = nullptr;
     std::vector<double> kicks_;
     Stereo scratch_;
     uint32_t noiseSeed_ = 12345;

@@ -68,8 +68,10 @@ Image paintEnergy(int w, int h) {
         const float n = fbm2(u + wx, v + wy, 4, 4, 5, 0.55f, 203);
         const float vein = std::pow(clamp01(1.0f - std::fabs(n) * 2.2f), 5.0f);
         const float embers = 0.5f + 0.5f * fbm2(u * 2.0f, v * 2.0f, 8, 8, 4, 0.5f, 204);
-        const float heat = 0.2f + 0.28f * embers * embers + 0.75f * vein;
-        return fireRamp(heat);
+        const float heat = 0.06f + 0.3f * embers * embers * embers + 0.8f * vein;
+        // Dark overall: the frame composer sums about three copies of the picture into its glow,
+        // so only the veins should reach full brightness on screen.
+        return fireRamp(heat) * 0.45f;
     });
 }
 
@@ -97,15 +99,17 @@ Image paintFlames(int w, int h) {
     });
 }
 
-// A soft fiery cloud: warped turbulence in fire colours, bright inside, black at the rim.
+// A soft fiery cloud: warped turbulence in fire colours with dark gaps between the flames,
+// bright inside, black at the rim. Drawn huge, so it carries detail down to a few texels.
 Image paintFireCloud(int w, int h) {
     return paintEach(w, h, [&](int x, int y) {
         const float d = radial(x, y, w, h);
         const float u = x * 5.0f / w, v = y * 5.0f / h;
         const float wx = fbm2(u, v, 5, 5, 4, 0.5f, 501), wy = fbm2(u + 3.1f, v + 1.3f, 5, 5, 4, 0.5f, 502);
-        const float n = 0.5f + 0.5f * fbm2(u + 1.2f * wx, v + 1.2f * wy, 5, 5, 6, 0.55f, 503);
+        const float n = 0.5f + 0.5f * fbm2(u + 1.2f * wx, v + 1.2f * wy, 5, 5, 7, 0.6f, 503);
+        const float flames = std::pow(clamp01(1.0f - std::fabs(fbm2(u * 2.0f + wx, v * 2.0f + wy, 10, 10, 5, 0.55f, 504)) * 3.0f), 3.0f);
         const float body = std::exp(-d * d * 2.2f) * edgeFade(d);
-        const float heat = body * (0.35f + 0.95f * n * n) + 0.25f * std::exp(-d * d * 14.0f);
+        const float heat = body * (0.1f + 1.1f * n * n * n + 0.45f * flames) + 0.25f * std::exp(-d * d * 14.0f);
         return fireRamp(heat);
     });
 }
@@ -157,7 +161,8 @@ Image paintStreakFan(int w, int h) {
         const float streak = std::pow(fine, 6.0f) * 1.6f + std::pow(coarse, 3.0f) * 0.35f;
         const float along = (1.0f - smoothstep(length * 0.6f, length, r)) * smoothstep(0.0f, 0.08f, r);
         const float sides = std::pow(std::sin(a * kPi), 0.6f);
-        const float v = clamp01(streak * along * sides);
+        const float border = smoothstep(0.0f, 0.012f, std::min(fx, fy));  // black along the two sides
+        const float v = clamp01(1.6f * streak * along * sides * border);
         return Rgb{1.0f, 0.93f, 0.85f} * v;
     });
 }
@@ -185,11 +190,11 @@ Image paintStars(int w, int h) {
             const float b = p[0] * band[0] + p[1] * band[1] + p[2] * band[2];
             const float milky = std::exp(-b * b * 18.0f) * (0.5f + 0.5f * smoothstep(-0.3f, 0.5f, n));
             const Rgb nebula = mix(Rgb{0.30f, 0.10f, 0.42f}, Rgb{0.06f, 0.26f, 0.40f}, hue);
-            img.at(x, y) = nebula * (0.36f * cloud) + Rgb{0.16f, 0.15f, 0.2f} * (0.5f * milky);
+            img.at(x, y) = nebula * (0.3f * cloud) + Rgb{0.16f, 0.15f, 0.2f} * (0.5f * milky);
         }
 
     Random rng(1103);
-    const int stars = w * h / 110;
+    const int stars = w * h / 90;
     for (int i = 0; i < stars; ++i) {
         // Uniform on the sphere, plus an extra share near the milky band.
         float z = static_cast<float>(rng.uniform(-1.0, 1.0));
@@ -204,8 +209,8 @@ Image paintStars(int w, int h) {
         const float stretch = std::min(8.0f, 1.0f / std::max(0.125f, std::cos(lat)));
 
         const double m = rng.uniform();
-        const float bright = static_cast<float>(0.18 + 0.82 * std::pow(m, 9.0));
-        const float sigma = 0.45f + 1.1f * bright;
+        const float bright = static_cast<float>(0.1 + 0.9 * std::pow(m, 14.0));
+        const float sigma = 0.38f + 0.6f * bright;
         const double tint = rng.uniform();
         const Rgb colour = tint < 0.25 ? Rgb{0.70f, 0.82f, 1.0f}
                          : tint < 0.7  ? Rgb{1.0f, 1.0f, 1.0f}
@@ -219,7 +224,7 @@ Image paintStars(int w, int h) {
                 const int px = static_cast<int>(std::lround(cx)) + dx;
                 const float ex = (px - cx) / stretch, ey = py - cy;
                 const float g = std::exp(-(ex * ex + ey * ey) / (2.0f * sigma * sigma));
-                img.addWrapped(px, py, colour * (bright * 1.6f * g));
+                img.addWrapped(px, py, colour * (bright * 1.4f * g));
             }
         }
     }
