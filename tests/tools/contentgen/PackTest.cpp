@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -104,6 +105,42 @@ TEST_F(WholePack, SoundtrackDecodesGaplessWithKicksOnThePictureBeatGrid) {
         ++checked;
     }
     EXPECT_EQ(checked, static_cast<int>(kicks.size()));
+}
+
+// The program itself on the pack, on its own virtual display, with SDL's disk driver standing in
+// for the sound card: it loads everything without a fatal report, and what it plays is the
+// soundtrack from its first sample, exactly as the decoder gives it.
+TEST_F(WholePack, ProgramStartsOnThePackAndPlaysTheSoundtrackFromItsStart) {
+    char pattern[] = "/tmp/contentgen-show-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern, sound = dir + "/sound.raw", errors = dir + "/stderr.txt";
+    // SIGINT after 15 s (loading takes a few on a busy machine) closes the window: the show ends.
+    const std::string command = "cd '" + std::string(PACK_DIR) + "' && VX_MESSAGE_BOX=0 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" +
+                                sound + "' xvfb-run -a -s '-screen 0 640x480x24' timeout -s INT -k 10 15 '" +
+                                std::string(VX_PROGRAM) + "' 2>'" + errors + "' >/dev/null";
+    const int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 124)) << status;
+    const std::string stderrText = readFile(errors);
+    EXPECT_EQ(stderrText.find("Error:"), std::string::npos) << stderrText;
+
+    // The output stream: silence until playback starts, then the soundtrack.
+    const std::string played = readFile(sound);
+    const std::vector<int16_t> decoded = decodeSoundtrack(path("data/Vorthalimex.mp3"));
+    std::system(("rm -rf '" + dir + "'").c_str());
+    const int16_t* out = reinterpret_cast<const int16_t*>(played.data());
+    const size_t outCount = played.size() / 2;
+    auto firstSound = [](const int16_t* p, size_t n) {
+        size_t i = 0;
+        while (i < n && p[i] == 0) ++i;
+        return i & ~size_t(1);  // a whole stereo frame
+    };
+    const size_t a = firstSound(out, outCount), b = firstSound(decoded.data(), decoded.size());
+    const size_t compare = 2 * 44100;  // the first second of sound
+    ASSERT_GE(outCount, a + compare) << "the program played less than a second of sound";
+    ASSERT_GE(decoded.size(), b + compare);
+    size_t same = 0;
+    for (size_t i = 0; i < compare; ++i) same += out[a + i] == decoded[b + i];
+    EXPECT_EQ(same, compare) << "the program's output differs from the soundtrack";
 }
 
 }  // namespace
