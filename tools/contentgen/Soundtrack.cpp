@@ -91,7 +91,7 @@ Soundtrack renderSoundtrack(const ProgressFn& progress) {
     if (progress) progress(0.95);
 
     out.pcm.resize(length * 2);
-    const float level = 0.5f;
+    const float level = 0.56f;
     for (size_t i = 0; i < length; ++i) {
         const float gain = masterGain(secondsToSceneTime(static_cast<double>(i) / kSampleRate)) * level;
         out.pcm[2 * i] = static_cast<int16_t>(std::lround(limit(mix.l[i] * gain) * 30500.0f));

@@ -97,7 +97,7 @@ void Synth::kick(double t, float velocity) {
     Stereo& s = scratch(n);
     renderKick(s.l.data(), n);
     s.r = s.l;
-    mix(sceneTimeToSample(t), n, {velocity, 0.04f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 0.85f, 0.04f, 0.0f, false});
 }
 
 void Synth::clap(double t, float velocity) {
@@ -115,7 +115,7 @@ void Synth::clap(double t, float velocity) {
         s.l[i] = fl.bandpass(nl.next()) * env * 2.2f;
         s.r[i] = fr.bandpass(nr.next()) * env * 2.2f;
     }
-    mix(sceneTimeToSample(t), n, {velocity, 0.28f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 1.2f, 0.28f, 0.0f, false});
 }
 
 void Synth::snare(double t, float velocity) {
@@ -153,7 +153,7 @@ void Synth::hat(double t, float velocity, bool open) {
         s.l[i] = v * (1.0f - pan);
         s.r[i] = v * (1.0f + pan);
     }
-    mix(sceneTimeToSample(t), n, {velocity * 0.55f, 0.08f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 1.0f, 0.08f, 0.0f, false});
 }
 
 void Synth::ride(double t, float velocity) {
@@ -226,13 +226,13 @@ void Synth::bass(double t, double beats, float note, float velocity, float cutof
         const float x = i * kInvRate;
         if ((i & 15) == 0) filter.set(cutoff * (1.0f + 5.0f * std::exp(-x / 0.055f)), 0.35f);
         const float osc = 0.7f * saw.next(f * kInvRate) + 0.6f * std::sin(kTwoPi * sub);
-        sub += 0.5f * f * kInvRate;
+        sub += f * kInvRate;
         if (sub >= 1.0f) sub -= 1.0f;
         const float attack = std::min(1.0f, x / 0.003f);
         const float release = x > seconds ? std::max(0.0f, 1.0f - static_cast<float>((x - seconds) / 0.012)) : 1.0f;
         s.l[i] = s.r[i] = softClip(1.3f * filter.lowpass(osc)) * attack * release;
     }
-    mix(sceneTimeToSample(t), n, {velocity * 0.55f, 0.0f, 0.0f, true});
+    mix(sceneTimeToSample(t), n, {velocity * 0.5f, 0.0f, 0.0f, true});
 }
 
 void Synth::pad(double t, double beats, const std::vector<int>& notes, float velocity, float cutoffFrom, float cutoffTo,
@@ -270,7 +270,7 @@ void Synth::pad(double t, double beats, const std::vector<int>& notes, float vel
             s.r[i] += fr.lowpass(r);
         }
     }
-    const float scale = 0.5f / std::sqrt(static_cast<float>(notes.size()) * 6.0f);
+    const float scale = 0.65f / std::sqrt(static_cast<float>(notes.size()) * 6.0f);
     for (size_t i = 0; i < n; ++i) {
         const double x = i * (1.0 / kSampleRate);
         double env = std::min(1.0, x / attack);
@@ -329,7 +329,7 @@ void Synth::pluck(double t, double beats, float note, float velocity, float cuto
         s.l[i] = v * (1.0f - pan);
         s.r[i] = v * (1.0f + pan);
     }
-    mix(sceneTimeToSample(t), n, {velocity, 0.2f, 0.4f, true});
+    mix(sceneTimeToSample(t), n, {velocity * 1.2f, 0.2f, 0.4f, true});
 }
 
 void Synth::bell(double t, double beats, float note, float velocity) {
