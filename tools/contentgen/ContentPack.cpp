@@ -19,7 +19,14 @@
 namespace contentgen {
 namespace {
 
+// Creates path and any missing parents (as mkdir -p does).
 void makeDirectory(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos && slash > 0) {
+        struct stat parent;
+        const std::string up = path.substr(0, slash);
+        if (stat(up.c_str(), &parent) != 0) makeDirectory(up);
+    }
     if (mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
         throw std::runtime_error(path + ": cannot create directory: " + std::strerror(errno));
     struct stat st;

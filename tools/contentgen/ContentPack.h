@@ -18,7 +18,7 @@ constexpr const char* kArchiveFile = "blow.job";
 constexpr const char* kArchivePassPhrase = "marzipol";
 
 struct PackOptions {
-    std::string outDir;      // the run directory; created when missing
+    std::string outDir;      // the run directory; created (with its parents) when missing
     bool textures = true;    // data/*.jpg
     bool meshes = true;      // data/ballo.ob3 and blow.job
     bool soundtrack = true;  // data/Vorthalimex.mp3

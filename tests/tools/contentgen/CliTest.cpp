@@ -93,7 +93,7 @@ TEST_F(ContentgenCli, UnwritableRunDirectoryIsReportedByPath) {
 }
 
 TEST_F(ContentgenCli, PicturesMeshesAndArchiveAreTheSameOnEveryRun) {
-    const ToolRun first = run("--only textures,meshes " + dir + "/a");
+    const ToolRun first = run("--only textures,meshes " + dir + "/deep/a");  // parents made too
     const ToolRun second = run("--only textures,meshes -q " + dir + "/b");
     ASSERT_EQ(first.status, 0) << first.output;
     ASSERT_EQ(second.status, 0) << second.output;
@@ -104,15 +104,15 @@ TEST_F(ContentgenCli, PicturesMeshesAndArchiveAreTheSameOnEveryRun) {
     while (start < list.output.size()) {
         const size_t end = list.output.find('\n', start);
         const std::string file = list.output.substr(start, end - start);
-        const std::string a = readFile(dir + "/a/" + file);
+        const std::string a = readFile(dir + "/deep/a/" + file);
         EXPECT_FALSE(a.empty()) << file;
         EXPECT_EQ(a, readFile(dir + "/b/" + file)) << file;
         ++files;
         start = end + 1;
     }
     EXPECT_EQ(files, 14u);
-    EXPECT_FALSE(exists(dir + "/a/data/Vorthalimex.mp3"));
-    EXPECT_FALSE(exists(dir + "/a/data/invsphere.ob3"));
+    EXPECT_FALSE(exists(dir + "/deep/a/data/Vorthalimex.mp3"));
+    EXPECT_FALSE(exists(dir + "/deep/a/data/invsphere.ob3"));
 }
 
 }  // namespace
