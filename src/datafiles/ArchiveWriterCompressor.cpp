@@ -314,7 +314,7 @@ struct MemberCompressor::Impl {
   // Matches are searched on demand, in increasing position order, as the parse asks for them;
   // positions it jumps over are only inserted.
   struct MatchSlot {
-    MatchFinder::Matches long_;
+    MatchFinder::Matches found;
     uint16_t shortDistance;
   };
   std::vector<MatchSlot> matches;
@@ -341,14 +341,14 @@ struct MemberCompressor::Impl {
     const size_t p = blockStart + i;
     MatchSlot& slot = matches[i];
     slot.shortDistance = uint16_t(finder.shortDistance(p));
-    const MatchFinder::Match* before = i > 0 ? matches[i - 1].long_.longest() : nullptr;
+    const MatchFinder::Match* before = i > 0 ? matches[i - 1].found.longest() : nullptr;
     if (before && before->length >= settings.finder.niceLength) {
       // Inside a match long enough to end the search: its tail is the match here.
-      slot.long_.count = 1;
-      slot.long_.list[0] = MatchFinder::Match{before->length - 1, before->distance};
+      slot.found.count = 1;
+      slot.found.list[0] = MatchFinder::Match{before->length - 1, before->distance};
       finder.insert(p);
     } else {
-      slot.long_ = finder.findAndInsert(p, uint32_t(std::min<size_t>(end - p, 260)));
+      slot.found = finder.findAndInsert(p, uint32_t(std::min<size_t>(end - p, 260)));
     }
     nextToInsert = i + 1;
     return slot;
@@ -399,10 +399,10 @@ struct MemberCompressor::Impl {
     }
     // The matches the finder saw, nearer ones shorter.
     uint32_t covered = 0;
-    for (unsigned k = 0; k < match.long_.count; ++k) {
-      const uint32_t distance = match.long_.list[k].distance;
+    for (unsigned k = 0; k < match.found.count; ++k) {
+      const uint32_t distance = match.found.list[k].distance;
       const unsigned adjust = longAdjust(distance);
-      const uint32_t length = std::min<uint32_t>(match.long_.list[k].length, 258 + adjust);
+      const uint32_t length = std::min<uint32_t>(match.found.list[k].length, 258 + adjust);
       const unsigned d = SlotTables::distanceSlot(distance - 1);
       const uint32_t distanceBits = cost[kDistanceOffset + d] + slots().distanceBits[d];
       for (uint32_t l = allLengths ? std::max(covered + 1, 3 + adjust) : length;
