@@ -153,7 +153,8 @@ struct ArchiveWriter::State {
       next.method = uint8_t(kMethodStored + (options.level < kFastestLevel ? kFastestLevel
                                              : options.level > kBestLevel ? kBestLevel
                                                                           : options.level));
-      compressor.compress(data, size, continues ? &pending.bits : nullptr, next.bits);
+      compressor.compress(data, size, continues ? &pending.bits : nullptr, next.bits,
+                          options.progress);
       if (!options.solid) compressor.endStream(next.bits);
       record.audio = compressor.lastUsedAudio();
       if (mayStore && next.bits.bitCount() >= uint64_t{size} * 8) {

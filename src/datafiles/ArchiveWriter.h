@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ struct ArchiveOptions {
   // kStoreLevel to kBestLevel. In a non-solid archive a member that would not shrink is stored.
   int level = kDefaultLevel;
   AudioMode audio = AudioMode::Automatic;
+  // Called while a member is packed, after each block of 128 KiB, with the member's bytes packed
+  // so far and its size (for progress output). May be empty.
+  std::function<void(size_t done, size_t size)> progress;
 };
 
 struct MemberOptions {

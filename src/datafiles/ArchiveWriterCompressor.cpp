@@ -784,7 +784,8 @@ struct MemberCompressor::Impl {
     out.write(0, kEndSlackBits);
   }
 
-  void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out) {
+  void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out,
+                const std::function<void(size_t, size_t)>& progress) {
     size_t memberStart = 0;
     if (!previous) {
       resetStream();
@@ -819,6 +820,7 @@ struct MemberCompressor::Impl {
       emitBlock(out, plan);
       first = false;
       start = end;
+      if (progress) progress(start - memberStart, size);
     } while (start < buffer.size());
   }
 };
@@ -830,8 +832,8 @@ MemberCompressor::MemberCompressor(int level, AudioMode audio)
 MemberCompressor::~MemberCompressor() = default;
 
 void MemberCompressor::compress(const uint8_t* data, size_t size, BitWriter* previous,
-                                BitWriter& out) {
-  impl_->compress(data, size, previous, out);
+                                BitWriter& out, const std::function<void(size_t, size_t)>& progress) {
+  impl_->compress(data, size, previous, out, progress);
 }
 
 bool MemberCompressor::lastUsedAudio() const { return impl_->usedAudio; }

@@ -5,6 +5,7 @@
 // next of a solid stream, mirroring the member decoder step for step.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "datafiles/ArchiveWriter.h"
@@ -27,7 +28,9 @@ class MemberCompressor {
   // member's unfinished bit stream) is ended as by `endStream`, and this member's data opens with
   // a table change (the decoder keeps the tables in force across the member boundary, reads the
   // change code with them and then the new set).
-  void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out);
+  // `progress` (may be empty) hears of every block done: bytes of the member so far, its size.
+  void compress(const uint8_t* data, size_t size, BitWriter* previous, BitWriter& out,
+                const std::function<void(size_t, size_t)>& progress = {});
 
   // Ends the stream of the member packed last when no member continues it: a symbol that is no
   // table change (the decoder reads one symbol past a member's end, looking for a change) and a

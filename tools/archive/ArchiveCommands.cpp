@@ -1,6 +1,7 @@
 #include "ArchiveCommands.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -257,6 +259,16 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   const bool quiet = has(line, "--quiet");
   const std::string archivePath = line.positional[0];
+  // On a terminal, members of 4 MiB or more show how far their packing has gone.
+  std::string prefix;  // "[i/n] name ... " of the member being packed
+  bool shown = false;
+  if (!quiet && &out == &std::cout && ::isatty(STDOUT_FILENO)) {
+    options.progress = [&](size_t done, size_t size) {
+      if (size < (size_t{4} << 20)) return;
+      out << "\r" << prefix << done * 100 / size << "%" << std::flush;
+      shown = true;
+    };
+  }
 
   std::vector<Input> inputs;
   if (!collectInputs({line.positional.begin() + 1, line.positional.end()}, inputs, err))
@@ -295,6 +307,8 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
     struct stat st {};
     if (::stat(input.file.c_str(), &st) == 0) member.modified = st.st_mtime;
     report.start(i, input.name);
+    prefix = "[" + std::to_string(i + 1) + "/" + std::to_string(inputs.size()) + "] " + input.name + " ... ";
+    shown = false;
     try {
       writer.addMember(input.name, bytes, member);
     } catch (const std::invalid_argument& e) {
@@ -304,6 +318,7 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     totalIn += bytes.size();
     // In a solid archive a member's packed size is known only once the next one is added.
+    if (shown) out << "\r" << prefix;
     if (!quiet) out << bytes.size() << " bytes" << (writer.members().back().audio ? ", audio" : "") << "\n";
   }
   std::string error;
