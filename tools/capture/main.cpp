@@ -39,30 +39,46 @@ double now() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-int runCapture(capture::CaptureOptions options) {
+// Everything that can be checked before the window opens, so that a long capture never fails at
+// its end: the output files, ffmpeg, the time range, the run directory and the soundtrack. Makes
+// the output paths absolute and enters the run directory.
+bool prepare(capture::CaptureOptions& options, const capture::FramePlan& plan, std::string* error) {
     using namespace capture;
     const bool video = !options.output.empty();
-
-    // Everything that can be checked before the window opens.
-    std::string error;
     std::vector<std::string> outputs;
     if (video) outputs.push_back(options.output = absolutePath(options.output));
     for (auto& s : options.stills) outputs.push_back(s.path = absolutePath(s.path));
-    if (!checkDistinctPaths(outputs, &error)) return fail(error);
+    if (!checkDistinctPaths(outputs, error)) return false;
     for (const auto& path : outputs)
-        if (!checkOutputPath(path, options.overwrite, &error)) return fail(error);
-    if (video && findProgram("ffmpeg").empty()) return fail(missingFfmpegMessage());
-
-    const FramePlan plan = planFrames(options.fps, options.fromMs, options.toMs);
-    if (video && plan.frameCount == 0)
-        return fail("no frame at " + std::to_string(options.fps) + " fps falls between " +
-                    std::to_string(options.fromMs) + " and " + std::to_string(options.toMs) + " ms");
-
-    if (chdir(options.runDir.c_str()) != 0) return fail("cannot enter the run directory " + options.runDir);
+        if (!checkOutputPath(path, options.overwrite, error)) return false;
+    if (video && findProgram("ffmpeg").empty()) {
+        *error = missingFfmpegMessage();
+        return false;
+    }
+    if (video && plan.frameCount == 0) {
+        *error = "no frame at " + std::to_string(options.fps) + " fps falls between " +
+                 std::to_string(options.fromMs) + " and " + std::to_string(options.toMs) + " ms";
+        return false;
+    }
+    if (chdir(options.runDir.c_str()) != 0) {
+        *error = "cannot enter the run directory " + options.runDir;
+        return false;
+    }
     struct stat st;
-    if (video && stat(kSoundtrack, &st) != 0)
-        return fail("the soundtrack " + options.runDir + "/" + kSoundtrack +
-                    " is missing (generate the content pack, or give --run-dir)");
+    if (video && stat(kSoundtrack, &st) != 0) {
+        *error = "the soundtrack " + options.runDir + "/" + kSoundtrack +
+                 " is missing (generate the content pack, or give --run-dir)";
+        return false;
+    }
+    return true;
+}
+
+int runCapture(capture::CaptureOptions options) {
+    using namespace capture;
+    const bool video = !options.output.empty();
+    const FramePlan plan = planFrames(options.fps, options.fromMs, options.toMs);
+    std::string error;
+    if (!prepare(options, plan, &error)) return fail(error);
 
     // The show's own fatal reports would put up a box and carry on; a capture stops instead.
     std::vector<std::string> contentErrors;
