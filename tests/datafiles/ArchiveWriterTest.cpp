@@ -135,6 +135,8 @@ bool extract(const fs::path& path, const std::string& name, const std::string& p
 class ArchiveWriterTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_EQ(std::system("command -v unar >/dev/null 2>&1"), 0)
+        << "unar is not installed (scripts/install-deps installs it)";
     dir = fs::temp_directory_path() /
           ("writer-" + std::to_string(::getpid()) + "-" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name());
