@@ -45,11 +45,10 @@ TEST_F(RunnerTest, SeekKeysMoveClockAndSoundtrackTogether) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testsupport::FakeClock clk;
-        testsupport::AudioLog audio;
-        FakeWindow w(clk);
-        testsupport::RecordingRunner r(clk, [&] { return std::make_unique<MusicTrack>(testsupport::FakeAudioApi::make(audio), clk); });
-        r.window = &w;
+        testsupport::LoopRig each;
+        auto& audio = each.log;
+        auto& w = each.window;
+        auto& r = each.runner;
         w.script = [&](FakeWindow& win) {
             if (r.frames.size() == 2) {
                 win.keys[109] = c.minus;
@@ -81,11 +80,11 @@ TEST_F(RunnerTest, EndsAtBeat608OnTheSamePass) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        testsupport::FakeClock clk;
-        testsupport::AudioLog audio;
-        FakeWindow w(clk);
-        testsupport::RecordingRunner r(clk, [&] { return std::make_unique<MusicTrack>(testsupport::FakeAudioApi::make(audio), clk); });
-        r.window = &w;
+        testsupport::LoopRig each;
+        auto& clk = each.clock;
+        auto& audio = each.log;
+        auto& w = each.window;
+        auto& r = each.runner;
         w.script = [&](FakeWindow& win) {
             if (r.frames.size() == 1 && win.step) {
                 win.step = 0;

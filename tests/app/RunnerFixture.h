@@ -47,21 +47,12 @@ protected:
     }
 };
 
-class RunnerTest : public ::testing::Test {
-protected:
-    RunnerTest()
-        : window(clock), runner(clock, [this] { return std::make_unique<music::MusicTrack>(FakeAudioApi::make(log), clock); }) {
+// Everything one run of the loop needs, wired together; the clock starts at 50,000 ms.
+struct LoopRig {
+    LoopRig() : window(clock), runner(clock, [this] { return std::make_unique<music::MusicTrack>(FakeAudioApi::make(log), clock); }) {
         clock.now = 50000;
         runner.window = &window;
     }
-    void SetUp() override {
-        previous_ = app::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
-    }
-    void TearDown() override {
-        app::setFatalErrorHandler(previous_);
-        EXPECT_TRUE(reports.empty());
-    }
-
     bool playing() const {
         for (const AudioCall& c : log.calls)
             if (c.op == "play") return true;
@@ -72,6 +63,25 @@ protected:
     AudioLog log;
     FakeWindow window;
     RecordingRunner runner;
+};
+
+// One rig per test; fatal reports are recorded, and a test that made one fails.
+class RunnerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = app::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
+    }
+    void TearDown() override {
+        app::setFatalErrorHandler(previous_);
+        EXPECT_TRUE(reports.empty());
+    }
+    bool playing() const { return rig.playing(); }
+
+    LoopRig rig;
+    FakeClock& clock = rig.clock;
+    AudioLog& log = rig.log;
+    FakeWindow& window = rig.window;
+    RecordingRunner& runner = rig.runner;
     std::vector<std::string> reports;
 
 private:
