@@ -27,6 +27,8 @@ std::string findFontFile(const std::string& pattern) {
     return file;
 }
 
+void releaseFonts() { FcFini(); }
+
 struct TextRenderer::Face {
     FT_Library library = nullptr;
     FT_Face face = nullptr;

@@ -44,4 +44,7 @@ private:
 // Finds the font file fontconfig picks for the pattern, or "" when there is none.
 std::string findFontFile(const std::string& pattern);
 
+// Releases fontconfig's process-wide configuration (at exit; no font lookup may follow).
+void releaseFonts();
+
 }  // namespace contentgen

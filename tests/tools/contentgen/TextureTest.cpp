@@ -8,11 +8,19 @@
 #include <memory>
 #include <string>
 
+#include "TextRenderer.h"
 #include "Textures.h"
 #include "assets/AssetFixtures.h"
 #include "assets/JpegLoader.h"
 
 namespace {
+
+// The text strips load fontconfig's configuration; release it when the tests are done.
+class ReleaseFonts : public ::testing::Environment {
+public:
+    void TearDown() override { contentgen::releaseFonts(); }
+};
+::testing::Environment* const releaseFonts = ::testing::AddGlobalTestEnvironment(new ReleaseFonts);
 
 struct Decoded {
     int width = 0, height = 0;
