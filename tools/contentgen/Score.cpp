@@ -25,6 +25,23 @@ const std::vector<const Chord*> kMain = {&kDm, &kBb, &kF, &kC};
 const std::vector<const Chord*> kDark = {&kGm, &kBb, &kDm, &kA};
 const std::vector<const Chord*> kOutro = {&kBb, &kF, &kC, &kDm};
 
+// The chord the pads play at scene time t, following the sections' progressions below.
+const Chord& chordAt(double t) {
+    const std::vector<const Chord*>* progression = &kMain;
+    double start = 0.0;
+    if (t >= 320.0 && t < 384.0) progression = &kDark, start = 320.0;
+    else if (t >= 480.0 && t < 544.0) progression = &kOutro, start = 480.0;
+    const int slot = static_cast<int>(std::floor((t - start) / 8.0)) % 4;
+    return *(*progression)[slot < 0 ? 0 : slot];
+}
+
+// The chord's tones an octave up: the voicing of stabs and hits.
+std::vector<int> raised(const Chord& chord) {
+    std::vector<int> notes = chord.pad;
+    for (int& n : notes) n += 12;
+    return notes;
+}
+
 struct Note {
     double at, beats;
     int pitch;
@@ -43,6 +60,10 @@ const std::vector<Note> kThemeOutro = {
     {0, 2, 77},  {2, 1, 74},  {3, 1, 72},  {4, 4, 74},  {8, 2, 72},  {10, 1, 69}, {11, 1, 72}, {12, 4, 77},
     {16, 2, 76}, {18, 1, 79}, {19, 1, 76}, {20, 3, 72}, {23, 1, 74}, {24, 2, 77}, {26, 1, 76}, {27, 1, 74},
     {28, 4, 74}};
+
+// The breakdown's slow melody over the dark progression (32 beats).
+const std::vector<Note> kThemeCalm = {{0, 4, 74},  {4, 4, 70},  {8, 3, 77},  {11, 1, 74}, {12, 4, 72},
+                                      {16, 4, 69}, {20, 4, 74}, {24, 3, 73}, {27, 1, 71}, {28, 4, 69}};
 
 // The second theme: a syncopated figure on each chord's upper tones (32 beats).
 std::vector<Note> themeB(const std::vector<const Chord*>& progression) {
@@ -151,11 +172,9 @@ public:
         for (int k = 0; k < steps; ++k) synth.tom(from + 0.25 * k, kToms[k % 6], velocity);
     }
 
-    // A hit: stab chord, crash and a low tom together.
-    void hit(double t, const Chord& chord, float velocity) {
-        std::vector<int> notes = chord.pad;
-        for (int& n : notes) n += 12;
-        synth.stab(t, notes, velocity);
+    // A hit: a stab of the chord playing, crash and a low tom together.
+    void hit(double t, float velocity) {
+        synth.stab(t, raised(chordAt(t)), velocity);
         synth.crash(t, velocity * 0.8f);
         synth.tom(t, 43, velocity * 0.8f);
     }
@@ -262,7 +281,7 @@ void performScore(Synth& synth, const std::function<void(double)>& progress) {
     drop.bassCutoff = 420.0f;
     drop.padLevel = 0.7f;
     p.section(256, kMain, drop);
-    for (int k = 0; k < 4; ++k) p.hit(257 + k, *kMain[0], 0.8f + 0.05f * k);
+    for (int k = 0; k < 4; ++k) p.hit(257 + k, 0.8f + 0.05f * k);
     p.tomFill(260, 4, 0.7f);
     done(288);
     // 288-320: the long rise towards the swell begins; the burst at 310 brings fills.
@@ -290,19 +309,19 @@ void performScore(Synth& synth, const std::function<void(double)>& progress) {
     for (int k = 0; k < 11; ++k) {
         const double t = 310 + 2 * k;
         synth.crash(t, 0.75f);
-        p.hit(t + 1, *kMain[(k / 4) % 4], 0.6f + 0.03f * k);
+        p.hit(t + 1, 0.6f + 0.03f * k);
     }
     for (double t : {313.0, 317.0, 321.0, 325.0, 329.0}) p.tomFill(t, 4, 0.8f);
     p.snareRoll(336, 352, 1.0f);
     synth.reverseCymbal(352, 8, 1.0f);
     done(352);
-    // 352-384: breakdown under the swell: dark pads and the theme on bells, no beat.
+    // 352-384: breakdown under the swell: dark pads and a slow melody on bells, no beat.
     synth.impact(352, 1.1f);
     Groove calm;
     calm.padFrom = 3000.0f;
     calm.padTo = 700.0f;
     calm.padLevel = 1.0f;
-    calm.theme = &kThemeA;
+    calm.theme = &kThemeCalm;
     calm.bellTheme = true;
     p.section(352, kDark, calm);
     done(384);
@@ -326,8 +345,8 @@ void performScore(Synth& synth, const std::function<void(double)>& progress) {
     climax.bassCutoff = 420.0f;
     p.section(416, kMain, climax);
     for (int k = 0; k < 10; ++k) {
-        if (k % 2 == 0) p.hit(417 + k, *kMain[0], 0.75f);
-        else synth.stab(417 + k + 0.5, {74, 77, 81}, 0.5f);
+        if (k % 2 == 0) p.hit(417 + k, 0.75f);
+        else synth.stab(417 + k + 0.5, raised(chordAt(417 + k + 0.5)), 0.5f);
     }
     p.tomFill(420, 4, 0.7f);
     p.tomFill(425, 8, 0.8f);
