@@ -282,16 +282,16 @@ Image paintLogo(int w, int h) {
 
 Image paintCredits(int w, int h) {
     TextRenderer::Style title;
-    title.size = h * 36 / 128;
+    title.size = h * 34 / 128;
     title.stretch = 1.45f;
     title.tracking = h * 5 / 128.0f;
     TextRenderer::Style small;
-    small.size = h * 21 / 128;
+    small.size = h * 27 / 128;
     small.stretch = 1.45f;
     small.tracking = h * 4 / 128.0f;
     return paintStrip(w, h,
-                      {{"qel  -  the halcyrne, part 1", kCreditsFont, title, 0.5f},
-                       {"code, music and graphics: qel", kCreditsSmallFont, small, 0.84f}},
+                      {{"qel  -  the halcyrne, part 1", kCreditsFont, title, 0.46f},
+                       {"code, music and graphics: qel", kCreditsSmallFont, small, 0.86f}},
                       Rgb{1.0f, 0.45f, 0.12f}, Rgb{1.0f, 0.97f, 0.88f}, Rgb{1.0f, 0.72f, 0.35f}, 0.0f);
 }
 
