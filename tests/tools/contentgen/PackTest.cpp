@@ -14,6 +14,7 @@
 
 #include "ContentPack.h"
 #include "Soundtrack.h"
+#include "SphereMesh.h"
 #include "SoundtrackTiming.h"
 #include "Synth.h"
 #include "music/Mp3Stream.h"
@@ -44,6 +45,16 @@ TEST_F(WholePack, SecondRunInAnotherProcessWritesTheSameBytes) {
     std::system(("rm -rf '" + second + "'").c_str());
     struct stat st;
     EXPECT_NE(stat(path("data/invsphere.ob3").c_str(), &st), 0) << "the star sphere must come from the archive";
+}
+
+// The run directory's meshes and archive are the very bytes the unit tests check through the
+// loader, extractMember and unar.
+TEST_F(WholePack, MeshesAndArchiveAreTheCheckedOnes) {
+    const std::vector<uint8_t> ball = contentgen::makeSphereOb3(contentgen::kBallSphere);
+    const std::vector<uint8_t> stars = contentgen::makeSphereOb3(contentgen::kStarSphere);
+    const std::vector<uint8_t> archive = contentgen::makeArchive(stars, ball);
+    EXPECT_TRUE(readFile(path("data/ballo.ob3")) == std::string(ball.begin(), ball.end()));
+    EXPECT_TRUE(readFile(path("blow.job")) == std::string(archive.begin(), archive.end()));
 }
 
 // Decodes the soundtrack with music::Mp3Stream, the decoder the program plays it through.
