@@ -118,6 +118,9 @@ public:
                 if (g.ride) synth.ride(t, 0.55f);
             }
         }
+        // A snare fill on the section's last beat leads into the next one.
+        if (g.kick && g.kickUntil >= 32)
+            for (int k = 0; k < 4; ++k) synth.snare(start + 31 + 0.25 * k, 0.45f + 0.12f * k);
         if (g.theme) {
             for (const Note& n : *g.theme) {
                 const int pitch = n.pitch + 12 * g.themeOctave;
