@@ -13,6 +13,7 @@
 #include "assets/Object3D.h"
 #include "assets/OutlineFont.h"
 #include "assets/Texture.h"
+#include "content/RenderPath.h"
 
 namespace app {
 class GlWindow;
@@ -28,8 +29,10 @@ extern std::unique_ptr<assets::OutlineFont> outlineFont;  // "arial", extrusion 
 class DemoContent {
 public:
     // Loads every resource; the window's GL context must be current on this thread. A file that
-    // cannot be loaded is reported (once, by its loader) and loading goes on.
-    explicit DemoContent(app::GlWindow* window);
+    // cannot be loaded is reported (once, by its loader) and loading goes on. `path` is kept for
+    // the content's lifetime (content/RenderPath.h; the program chooses it with
+    // renderPathAtStartUp); the faithful path draws every call the show describes.
+    explicit DemoContent(app::GlWindow* window, RenderPath path = RenderPath::Faithful);
     virtual ~DemoContent();
     DemoContent(const DemoContent&) = delete;
     DemoContent& operator=(const DemoContent&) = delete;
@@ -82,6 +85,7 @@ public:
     TexturePtr screenTarget;     // 1024 x 512, repeating; holds the 640 x 272 band at its lower left
     TexturePtr auxTargetB;       // 512 x 256 render target; not drawn
     app::GlWindow* window = nullptr;  // borrowed
+    const RenderPath renderPath;      // fixed at construction
 
     // Called after each of the frame's five passes with its number (1 to 5); empty in the show.
     // The frame-time benchmark times the passes with it.

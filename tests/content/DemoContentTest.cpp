@@ -34,7 +34,7 @@ protected:
 
     std::unique_ptr<DemoContent> load(const std::vector<std::string>& missing = {}) {
         contenttest::writeFixtureData(missing);
-        auto content = std::make_unique<DemoContent>(&window);
+        auto content = std::make_unique<DemoContent>(&window, content::RenderPath::Faithful);
         expectNoGlError("loading the content");
         return content;
     }

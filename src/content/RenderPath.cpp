@@ -1,0 +1,38 @@
+#include "content/RenderPath.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace content {
+
+const char* renderPathName(RenderPath path) {
+    return path == RenderPath::Faithful ? "faithful" : "fast";
+}
+
+std::optional<RenderPath> parseRenderPath(const std::string& text) {
+    if (text == "faithful") return RenderPath::Faithful;
+    if (text == "fast") return RenderPath::Fast;
+    return std::nullopt;
+}
+
+RenderPath chooseRenderPath(std::optional<RenderPath> requested, const char* environment,
+                            std::string* warning) {
+    if (requested) return *requested;
+    if (environment && *environment) {
+        if (const std::optional<RenderPath> named = parseRenderPath(environment)) return *named;
+        if (warning) {
+            *warning = std::string(kRenderPathVariable) + "=" + environment +
+                       " names no render path (faithful or fast); drawing on the fast path";
+        }
+    }
+    return RenderPath::Fast;
+}
+
+RenderPath renderPathAtStartUp(std::optional<RenderPath> requested, const char* program) {
+    std::string warning;
+    const RenderPath path = chooseRenderPath(requested, std::getenv(kRenderPathVariable), &warning);
+    if (!warning.empty()) std::fprintf(stderr, "%s: %s\n", program, warning.c_str());
+    return path;
+}
+
+}  // namespace content
