@@ -1,17 +1,12 @@
 #pragma once
-#include <functional>
-#include <string>
+// The application shell's name for the program-wide fatal error report, which lives in the
+// platform layer (platform/FatalError.h) so that the loaders below the shell can use it too.
+#include "platform/FatalError.h"
 
 namespace app {
 
-// The program-wide fatal error report: prints "Error: <text>" on stderr, shows the pointer and
-// puts up a modal box captioned "Error" with the text (where a display can show one), waits until
-// the user dismisses it, then returns to the caller, which goes on with its next step.
-void reportFatalError(const std::string& text);
-
-// Replaces what reportFatalError does (tests record the texts instead of showing a box).
-// Returns the handler in force before; an empty handler restores the real report.
-using FatalErrorHandler = std::function<void(const std::string&)>;
-FatalErrorHandler setFatalErrorHandler(FatalErrorHandler handler);
+using platform::FatalErrorHandler;
+using platform::reportFatalError;
+using platform::setFatalErrorHandler;
 
 }  // namespace app

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/FatalError.h"
 #include "datafiles/DataFile.h"
+#include "platform/FatalError.h"
 
 namespace assets {
 
@@ -70,7 +70,7 @@ void computeVertexNormals(const std::vector<float>& faceNormals, const std::vect
 
 void Object3D::load(const std::string& path) {
     if (!loadGeometry(path)) {
-        app::reportFatalError(path + " cannot load 3dobject");
+        platform::reportFatalError(path + " cannot load 3dobject");
         return;
     }
     buildDisplayList();

@@ -34,7 +34,7 @@ public:
     // Reads the .ob3 file through datafiles::DataFile (so a file missing from data/ comes from
     // the archive), computes the normals and compiles the display list (GL context current).
     // A file found nowhere, shorter than its counts say, or with a corner index not below V is
-    // reported once as path + " cannot load 3dobject" through app::reportFatalError, and the
+    // reported once as path + " cannot load 3dobject" through platform::reportFatalError, and the
     // object stays as it was. Loading again replaces the arrays.
     void load(const std::string& path);
 

@@ -1,22 +1,22 @@
 #include "music/MusicTrack.h"
 
-#include "app/FatalError.h"
 #include "music/AudioLibrary.h"
+#include "platform/FatalError.h"
 
 namespace music {
 
 MusicTrack::MusicTrack() : MusicTrack(std::make_unique<AudioLibrary>(), platform::systemClock()) {}
 
 MusicTrack::MusicTrack(std::unique_ptr<AudioApi> api, platform::Clock& clock) : api_(std::move(api)), clock_(clock) {
-    if (api_->version() != AudioLibrary::libraryVersion) app::reportFatalError("Bass versin 1.6 was not loaded");
-    if (!api_->init(frequency)) app::reportFatalError("Cannot initialize device");
+    if (api_->version() != AudioLibrary::libraryVersion) platform::reportFatalError("Bass versin 1.6 was not loaded");
+    if (!api_->init(frequency)) platform::reportFatalError("Cannot initialize device");
 }
 
 MusicTrack::~MusicTrack() { api_->free(); }
 
 void MusicTrack::load(const std::string& path) {
     stream = api_->streamCreateFile(path);
-    if (stream == 0) app::reportFatalError("Cannot load the music");
+    if (stream == 0) platform::reportFatalError("Cannot load the music");
 }
 
 void MusicTrack::play() {

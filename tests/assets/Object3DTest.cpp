@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "AssetFixtures.h"
-#include "app/FatalError.h"
 #include "assets/Object3D.h"
 #include "datafiles/ArchiveWriter.h"
 #include "datafiles/DataFile.h"
+#include "platform/FatalError.h"
 
 namespace {
 
@@ -32,9 +32,9 @@ Ob3Face face(std::uint16_t a, std::uint16_t b, std::uint16_t c) { return {{a, b,
 class Object3DTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous = app::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
+        previous = platform::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
     }
-    void TearDown() override { app::setFatalErrorHandler(previous); }
+    void TearDown() override { platform::setFatalErrorHandler(previous); }
 
     // Writes the mesh as data/mesh.ob3 and loads it without a display list.
     bool loadMesh(Object3D& object, const Vertices& vertices, const std::vector<Ob3Face>& faces) {
@@ -44,7 +44,7 @@ protected:
 
     assettest::ScratchDir dir;
     std::vector<std::string> reports;
-    app::FatalErrorHandler previous;
+    platform::FatalErrorHandler previous;
 };
 
 TEST_F(Object3DTest, NormalsFollowWindingAndDegenerateCases) {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/FatalError.h"
 #include "music/FakeAudioApi.h"
 #include "platform/FakeClock.h"
+#include "platform/FatalError.h"
 
 namespace {
 
@@ -15,9 +15,9 @@ using testsupport::FakeAudioApi;
 class MusicTrackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = app::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
+        previous_ = platform::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
     }
-    void TearDown() override { app::setFatalErrorHandler(previous_); }
+    void TearDown() override { platform::setFatalErrorHandler(previous_); }
 
     std::unique_ptr<music::MusicTrack> makeTrack() {
         return std::make_unique<music::MusicTrack>(FakeAudioApi::make(log), clock);
@@ -28,7 +28,7 @@ protected:
     std::vector<std::string> reports;
 
 private:
-    app::FatalErrorHandler previous_;
+    platform::FatalErrorHandler previous_;
 };
 
 TEST(MusicTrackPosition, MillisecondsBecomeDecodedBytesTruncatedTowardZero) {

@@ -1,11 +1,11 @@
-#include "app/FatalError.h"
+#include "platform/FatalError.h"
 
 #include <cstdio>
 #include <utility>
 
 #include "platform/MessageBox.h"
 
-namespace app {
+namespace platform {
 
 namespace {
 FatalErrorHandler& handlerSlot() {
@@ -26,10 +26,10 @@ void reportFatalError(const std::string& text) {
     // stderr first, so the text is there even while the box waits (and where no box can show).
     std::fprintf(stderr, "Error: %s\n", text.c_str());
     std::fflush(stderr);
-    platform::showPointer(true);
-    platform::showErrorBox("Error", text);
+    showPointer(true);
+    showErrorBox("Error", text);
     // The quit request of the original report is not posted: nothing ever reads it, and the
     // show goes on after the report.
 }
 
-}  // namespace app
+}  // namespace platform
