@@ -88,11 +88,13 @@ void DemoContent::renderScenes(int ms, const FrameTimes& times) {
 
     // Flash and swell glow: with a 128-high layer the band would be negative, so the working
     // area's viewport stays and each layer covers it, flipped and stretched to twice the height.
+    // The fast path only sets the state of a layer that adds nothing (the swell layer for most
+    // of the show): the glow chain's screen quads draw with the colour it leaves.
+    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
     if (blueshiftTexture) {
-        if (times.flash > 0) effects::drawLetterboxLayer(times.flash * 0.5f, 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
-        effects::drawLetterboxLayer(static_cast<float>(times.swell1 * 0.075 * 0.5), 0, 0, 0, 1.0f, -2.0f, 128, 128,
-                           *blueshiftTexture);
+        if (times.flash > 0) layer(times.flash * 0.5f, 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
+        layer(static_cast<float>(times.swell1 * 0.075 * 0.5), 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
     }
     glPopMatrix();
 
@@ -141,20 +143,21 @@ void DemoContent::composeBand(const FrameTimes& times) {
                                   {scaleX, static_cast<float>(2.5 * shape.l)},
                                   {-scaleX, static_cast<float>(2.5 * shape.l)}};
 
+    // The fast path skips the layers with alpha <= 0 (about a third of them), keeping their state.
+    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
     for (int level = 0; level < kGlowLevelCount; ++level) {
         assets::Texture& glow = *glowLevels[level];
         const GlowLevelWeights weights = glowLevelWeights(level, times.glowMix, times.swell2, shape.b);
         const auto o = static_cast<float>(weights.spread);
         const auto corner = static_cast<float>(weights.cornerAlpha);
-        effects::drawLetterboxLayer(static_cast<float>(weights.centreAlpha), 0, 0, 0, scaleX, scaleY, width, height, glow);
-        effects::drawLetterboxLayer(corner, 0, -o, -o, scaleX, scaleY, width, height, glow);
-        effects::drawLetterboxLayer(corner, 0, +o, -o, scaleX, scaleY, width, height, glow);
-        effects::drawLetterboxLayer(corner, 0, -o, +o, scaleX, scaleY, width, height, glow);
-        effects::drawLetterboxLayer(corner, 0, +o, +o, scaleX, scaleY, width, height, glow);
+        layer(static_cast<float>(weights.centreAlpha), 0, 0, 0, scaleX, scaleY, width, height, glow);
+        layer(corner, 0, -o, -o, scaleX, scaleY, width, height, glow);
+        layer(corner, 0, +o, -o, scaleX, scaleY, width, height, glow);
+        layer(corner, 0, -o, +o, scaleX, scaleY, width, height, glow);
+        layer(corner, 0, +o, +o, scaleX, scaleY, width, height, glow);
         if (streaks) {
-            for (const Scale& s : streakScales)
-                effects::drawLetterboxLayer(streakAlpha, 0, 0, 0, s.x, s.y, width, height, glow);
+            for (const Scale& s : streakScales) layer(streakAlpha, 0, 0, 0, s.x, s.y, width, height, glow);
         }
     }
     glPopMatrix();
@@ -172,13 +175,12 @@ void DemoContent::warpBand(const FrameTimes& times) {
 }
 
 void DemoContent::overlayTitles(const FrameTimes& times) {
+    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
-    if (logoTexture) {
-        effects::drawLetterboxLayer(logoAlpha(times.t), 0, 0, 0, kStripScaleX, kStripScaleY, 640, 480, *logoTexture);
-    }
+    if (logoTexture) layer(logoAlpha(times.t), 0, 0, 0, kStripScaleX, kStripScaleY, 640, 480, *logoTexture);
     const std::optional<float> credits = creditsAlpha(times.t);
     if (credits && creditsTexture) {
-        effects::drawLetterboxLayer(*credits, 0, 0, 64, kStripScaleX, kStripScaleY, 640, 480, *creditsTexture);
+        layer(*credits, 0, 0, 64, kStripScaleX, kStripScaleY, 640, 480, *creditsTexture);
     }
     glPopMatrix();
 }

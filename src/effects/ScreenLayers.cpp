@@ -52,8 +52,7 @@ void drawScreenQuad(int width, int height, assets::Texture& texture) {
     drawUprightQuad(0.0f, 0.0f, static_cast<float>(width), static_cast<float>(height));
 }
 
-void drawLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, float scaleX,
-                        float scaleY, int width, int height, assets::Texture& texture) {
+void setLetterboxLayerState(float alpha, int width, int height, assets::Texture& texture) {
     setBandViewport(width, height);
     setScreenOrtho(width, height);
     glDisable(GL_DEPTH_TEST);
@@ -63,16 +62,28 @@ void drawLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, 
     glShadeModel(GL_SMOOTH);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glColor4f(1.0f, 1.0f, 1.0f, alpha);
+    texture.bind();
+}
 
+void drawLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, float scaleX,
+                        float scaleY, int width, int height, assets::Texture& texture) {
+    setLetterboxLayerState(alpha, width, height, texture);
     glPushMatrix();
     glTranslatef(offsetX, offsetY, 0.0f);
     glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
     glScalef(width * scaleX, height * scaleY, 1.0f);
     glRotatef(angle, 0.0f, 0.0f, 1.0f);
     glTranslatef(-0.5f, -0.5f, 0.0f);
-    texture.bind();
     drawUprightQuad(0.0f, 0.0f, 1.0f, 1.0f);
     glPopMatrix();
+}
+
+void addLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, float scaleX,
+                       float scaleY, int width, int height, assets::Texture& texture) {
+    if (alpha <= 0.0f)
+        setLetterboxLayerState(alpha, width, height, texture);
+    else
+        drawLetterboxLayer(alpha, angle, offsetX, offsetY, scaleX, scaleY, width, height, texture);
 }
 
 void beginTranslucentGeometry(assets::Texture& texture) {

@@ -35,6 +35,15 @@ void drawScreenQuad(int width, int height, assets::Texture& texture);
 void drawLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, float scaleX,
                         float scaleY, int width, int height, assets::Texture& texture);
 
+// The state drawLetterboxLayer leaves (viewport, projection, model-view, render state, colour,
+// bound texture), set without drawing anything.
+void setLetterboxLayerState(float alpha, int width, int height, assets::Texture& texture);
+
+// drawLetterboxLayer for a layer that adds something; a layer with alpha <= 0 adds nothing to
+// any pixel (blend source alpha, one), so only its state is set. Same picture, same state after.
+void addLetterboxLayer(float alpha, float angle, float offsetX, float offsetY, float scaleX,
+                       float scaleY, int width, int height, assets::Texture& texture);
+
 // Binds `texture` and sets the state of translucent geometry in a 3D scene: depth test on,
 // depth writes off, culling off, blending on (blend function left to the caller), smooth shading.
 void beginTranslucentGeometry(assets::Texture& texture);

@@ -150,6 +150,70 @@ TEST_F(ScreenLayers, LetterboxLayerBelowTheBandHeightKeepsTheViewport) {
     EXPECT_EQ(pixelAt(100, 260), (Rgb{0, 0, 0}));
 }
 
+// Everything drawLetterboxLayer leaves that a later pass can read.
+struct LayerState {
+    std::array<GLint, 4> viewport;
+    std::array<float, 16> projection, modelView;
+    std::array<float, 4> colour;
+    bool blend, depthTest, cullFace, texture2d;
+    GLint depthMask, shadeModel, blendSrc, blendDst, boundTexture;
+    bool operator==(const LayerState& o) const {
+        return viewport == o.viewport && projection == o.projection && modelView == o.modelView &&
+               colour == o.colour && blend == o.blend && depthTest == o.depthTest && cullFace == o.cullFace &&
+               texture2d == o.texture2d && depthMask == o.depthMask && shadeModel == o.shadeModel &&
+               blendSrc == o.blendSrc && blendDst == o.blendDst && boundTexture == o.boundTexture;
+    }
+};
+LayerState layerState() {
+    return {viewport(),
+            matrix(GL_PROJECTION_MATRIX),
+            matrix(GL_MODELVIEW_MATRIX),
+            colour(),
+            enabled(GL_BLEND),
+            enabled(GL_DEPTH_TEST),
+            enabled(GL_CULL_FACE),
+            enabled(GL_TEXTURE_2D),
+            integer(GL_DEPTH_WRITEMASK),
+            integer(GL_SHADE_MODEL),
+            integer(GL_BLEND_SRC),
+            integer(GL_BLEND_DST),
+            integer(GL_TEXTURE_BINDING_2D)};
+}
+
+TEST_F(ScreenLayers, AddedLayerSkipsOnlyWhatAddsNothingAndLeavesTheSameState) {
+    const auto tex = solidTexture({100, 150, 200});
+    const auto other = solidTexture({10, 20, 30});
+    struct Case {
+        float alpha;
+        int width, height;  // 128 x 128: the viewport in force stays
+        Rgb expected;       // at the band's centre, over a grey of 40
+    };
+    const Case cases[] = {{0.0f, 640, 480, {40, 40, 40}},  {-0.5f, 640, 480, {40, 40, 40}},
+                          {-2.0f, 128, 128, {40, 40, 40}}, {0.5f, 640, 480, {90, 115, 140}},
+                          {1.0f, 128, 128, {140, 190, 240}}};
+    for (const Case& c : cases) {
+        // The state the full layer leaves, from a different starting state.
+        glViewport(0, 0, 512, 256);
+        drawScreenQuad(512, 256, *other);
+        clearTo(40.0f / 255.0f);
+        glViewport(0, 0, 512, 256);
+        drawLetterboxLayer(c.alpha, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, c.width, c.height, *tex);
+        const LayerState drawn = layerState();
+
+        glViewport(0, 0, 512, 256);
+        drawScreenQuad(512, 256, *other);
+        glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
+        clearTo(40.0f / 255.0f);
+        glViewport(0, 0, 512, 256);
+        effects::addLetterboxLayer(c.alpha, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, c.width, c.height, *tex);
+        expectNoGlError("addLetterboxLayer");
+        EXPECT_TRUE(layerState() == drawn) << c.alpha << " " << c.width;
+        const int y = c.width == 128 ? 128 : 240;
+        const Rgb p = pixelAt(c.width == 128 ? 256 : 320, y);
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(p[k], c.expected[k], 1) << c.alpha << " " << c.width << " " << k;
+    }
+}
+
 TEST_F(ScreenLayers, NeverUploadedTextureDrawsFlatWhite) {
     assets::Texture blank(3);
     drawLetterboxLayer(1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 640, 480, blank);
