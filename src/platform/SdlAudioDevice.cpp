@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include "platform/AudioDevice.h"
+#include "platform/HeldStderr.h"
 
 namespace platform {
 
@@ -14,8 +15,12 @@ public:
 
     bool open(int frequency, Callback callback) override {
         close();
+        // SDL tries PulseAudio, ALSA and others in turn; their libraries' notes on the ones that
+        // are not there matter only when no device opens.
+        HeldStderr held;
         if (!(SDL_WasInit(SDL_INIT_AUDIO) & SDL_INIT_AUDIO)) {
             if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+                held.replay();
                 error_ = SDL_GetError();
                 return false;
             }
@@ -32,6 +37,7 @@ public:
         SDL_AudioSpec have{};
         device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
         if (device_ == 0) {
+            held.replay();
             error_ = SDL_GetError();
             quitSubsystem();
             return false;

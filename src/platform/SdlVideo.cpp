@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "platform/HeldStderr.h"
+
 namespace platform {
 
 bool initSdlVideo(std::string* error) {
@@ -9,7 +11,11 @@ bool initSdlVideo(std::string* error) {
     // A full-screen window must stay full screen when a message box or another window takes
     // the focus.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // Looking for a display, SDL tries Wayland and X11 in turn; what their libraries print about
+    // the environment matters only when no driver comes up at all.
+    HeldStderr held;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return true;
+    held.replay();
     if (error) *error = SDL_GetError();
     return false;
 }

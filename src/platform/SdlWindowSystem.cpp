@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/HeldStderr.h"
 #include "platform/SdlEvents.h"
 #include "platform/SdlVideo.h"
 #include "platform/WindowSystem.h"
@@ -32,8 +33,10 @@ public:
         requestGlAttributes();
         const Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
                              SDL_WINDOW_HIDDEN;
+        HeldStderr held;  // the GL driver's notes while it loads
         window_ = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
         if (!window_) {
+            held.replay();
             error_ = SDL_GetError();
             return false;
         }
@@ -42,8 +45,10 @@ public:
 
     ContextResult createContext() override {
         if (!window_) return ContextResult::NoDeviceContext;
+        HeldStderr held;
         context_ = SDL_GL_CreateContext(window_);
         if (!context_) {
+            held.replay();
             error_ = SDL_GetError();
             return ContextResult::NoRenderingContext;
         }
@@ -174,6 +179,12 @@ private:
 
 std::unique_ptr<WindowSystem> createSdlWindowSystem(bool requireDisplay) {
     return std::make_unique<SdlWindowSystem>(requireDisplay);
+}
+
+std::unique_ptr<WindowSystem> createOffscreenWindowSystem() {
+    // A hint of normal priority: SDL_VIDEODRIVER in the environment still wins.
+    if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    return std::make_unique<SdlWindowSystem>(false);
 }
 
 }  // namespace platform
