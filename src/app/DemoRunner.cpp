@@ -7,17 +7,17 @@
 
 namespace app {
 
-DemoRunner::DemoRunner()
-    : DemoRunner(platform::systemClock(), [] { return std::make_unique<music::MusicTrack>(); }) {}
+DemoRunner::DemoRunner(content::RenderPath path)
+    : DemoRunner(platform::systemClock(), [] { return std::make_unique<music::MusicTrack>(); }, path) {}
 
-DemoRunner::DemoRunner(platform::Clock& clock, TrackFactory makeTrack)
-    : clock_(clock), makeTrack_(std::move(makeTrack)) {}
+DemoRunner::DemoRunner(platform::Clock& clock, TrackFactory makeTrack, content::RenderPath path)
+    : clock_(clock), makeTrack_(std::move(makeTrack)), renderPath_(path) {}
 
 DemoRunner::~DemoRunner() = default;
 
 void DemoRunner::init(GlWindow* window) {
     this->window = window;
-    content = std::make_unique<content::DemoContent>(window);
+    content = std::make_unique<content::DemoContent>(window, renderPath_);
 }
 
 void DemoRunner::shutdown() { content.reset(); }

@@ -27,14 +27,17 @@ public:
     static constexpr std::uint32_t pauseMs = 1000;    // messages pumped before the music starts
     static constexpr float endBeat = 608.0f;
 
-    // The real tick counter and soundtrack; the other form takes both (tests pass fakes).
-    DemoRunner();
-    DemoRunner(platform::Clock& clock, TrackFactory makeTrack);
+    // The real tick counter and soundtrack; the other form takes both (tests pass fakes). The
+    // content draws on `path` (content/RenderPath.h).
+    explicit DemoRunner(content::RenderPath path = content::RenderPath::Faithful);
+    DemoRunner(platform::Clock& clock, TrackFactory makeTrack,
+               content::RenderPath path = content::RenderPath::Faithful);
     virtual ~DemoRunner();
     DemoRunner(const DemoRunner&) = delete;
     DemoRunner& operator=(const DemoRunner&) = delete;
 
-    // Stores the window and loads every resource of the show (its GL context must be current).
+    // Stores the window and loads every resource of the show (its GL context must be current),
+    // for drawing on the runner's render path.
     void init(GlWindow* window);
     // Plays the show; returns when it has ended and the soundtrack has faded out and stopped.
     void run();
@@ -54,6 +57,7 @@ protected:
 private:
     platform::Clock& clock_;
     TrackFactory makeTrack_;
+    content::RenderPath renderPath_;
 };
 
 }  // namespace app

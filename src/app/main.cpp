@@ -1,18 +1,46 @@
 // The program: opens the window, loads the show, plays it, and tears everything down in order.
-// The command line is ignored. Exit status 0, or 1 when no window with a GL context can be
-// opened at all (after the report).
+// With no arguments it plays the show; --help and --version print and exit, --faithful picks the
+// reference drawing path. Exit status 0; 1 when the content is nowhere to be found or no window
+// with a GL context can be opened at all (after the report); 2 for a bad command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/ContentSearch.h"
 #include "app/DemoRunner.h"
 #include "app/GlWindow.h"
+#include "content/RenderPath.h"
 
 namespace {
+const char* const kProgram = "vorthalimex";
+
 // The two long-lived objects, reachable from anywhere in the process.
 app::GlWindow* theWindow = nullptr;
 app::DemoRunner* theRunner = nullptr;
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    app::ProgramOptions options;
+    std::string error;
+    if (!app::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+        std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgram, error.c_str(), kProgram);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(app::programUsage(kProgram).c_str(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::fputs(app::programVersion(kProgram).c_str(), stdout);
+        return 0;
+    }
+    const content::RenderPath renderPath = content::renderPathAtStartUp(options.renderPath, kProgram);
+    // Before any window: without its content the show would only be a row of error boxes.
+    if (!app::enterContentFolder(kProgram)) return 1;
+
     theWindow = new app::GlWindow;
-    theRunner = new app::DemoRunner;
+    theRunner = new app::DemoRunner(renderPath);
 
     if (!theWindow->create(640, 480, true)) {
         delete theRunner;

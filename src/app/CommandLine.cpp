@@ -1,0 +1,86 @@
+#include "app/CommandLine.h"
+
+#include <getopt.h>
+
+namespace app {
+
+#ifndef VX_VERSION
+#define VX_VERSION "unknown"
+#endif
+
+bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* options, std::string* error) {
+    enum { optFaithful = 256, optVersion };
+    static const option longOptions[] = {
+        {"faithful", no_argument, nullptr, optFaithful},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, optVersion},
+        {nullptr, 0, nullptr, 0},
+    };
+    // getopt_long works on a writable argv of C strings; copies keep the caller's strings intact.
+    std::vector<std::string> copies;
+    copies.reserve(args.size() + 1);
+    copies.push_back("vorthalimex");
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(copies.size());
+
+    opterr = 0;  // the messages are ours
+    optind = 0;  // a full reset of getopt's state, so that it can parse more than once
+    int c;
+    while ((c = getopt_long(argc, argv.data(), "+h", longOptions, nullptr)) != -1) {
+        switch (c) {
+            case 'h': options->help = true; break;
+            case optVersion: options->version = true; break;
+            case optFaithful: options->renderPath = content::RenderPath::Faithful; break;
+            default: {
+                // optopt: 0 for an unknown long option (optind has moved past it), the value of a
+                // long option given a value it does not take, or the unknown short option.
+                const std::string arg = copies[static_cast<size_t>(optind - 1)];
+                if (optopt == 0)
+                    *error = "unknown option '" + arg + "'";
+                else if (arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos)
+                    *error = "option '" + arg.substr(0, arg.find('=')) + "' takes no value";
+                else
+                    *error = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
+                return false;
+            }
+        }
+    }
+    if (optind < argc) {
+        *error = "unexpected argument '" + copies[static_cast<size_t>(optind)] + "'";
+        return false;
+    }
+    return true;
+}
+
+std::string programUsage(const std::string& program) {
+    return "Usage: " + program + " [--faithful]\n"
+           "Plays the show: full screen at 640x480 (else 1280x960, else a 640x480 window), about\n"
+           "four minutes of picture and music, until its end, Escape or the window's closing.\n"
+           "\n"
+           "Options:\n"
+           "      --faithful  draw with the reference OpenGL 1.1 path, call for call; by default\n"
+           "                  the show takes the fastest path the GL offers (the same picture)\n"
+           "  -h, --help      show this text and exit\n"
+           "      --version   show the version and exit\n"
+           "\n"
+           "Keys: Escape ends the show; keypad + and - seek 5.333 s forward and back; Alt+Enter\n"
+           "switches between full screen and a window.\n"
+           "\n"
+           "Content: data/ and blow.job, taken from the working directory when it holds either;\n"
+           "else from beside the program: the build's run directory (<build>/run for\n"
+           "<build>/bin/" + program + ") or the installed data folder (<prefix>/share/vorthalimex\n"
+           "for <prefix>/bin/" + program + ").\n"
+           "\n"
+           "Environment: VX_RENDER_PATH=faithful|fast chooses the path when --faithful is not\n"
+           "given; VX_MESSAGE_BOX=0 keeps error reports to stderr (no box); SDL_AUDIODRIVER=dummy\n"
+           "plays silently.\n"
+           "Exit status: 0 after the show, 1 when there is no window or no content, 2 for a bad\n"
+           "command line.\n";
+}
+
+std::string programVersion(const std::string& program) { return program + " " VX_VERSION "\n"; }
+
+}  // namespace app
