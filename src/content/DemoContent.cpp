@@ -2,6 +2,7 @@
 
 #include "app/GlWindow.h"
 #include "assets/JpegLoader.h"
+#include "content/BandPass.h"
 #include "effects/SceneSetup.h"
 
 namespace content {
@@ -57,6 +58,7 @@ DemoContent::DemoContent(app::GlWindow* window, RenderPath path) : window(window
     auxTargetB = makeTarget(512, 256);
     auxTargetB->setRepeat(false);
     for (TexturePtr& level : glowLevels) level->setRepeat(false);
+    if (renderPath == RenderPath::Fast) bandPass = BandPass::create();
 }
 
 // The textures go with the content (the process ends right after); the meshes and the font are

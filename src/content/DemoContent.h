@@ -21,6 +21,8 @@ class GlWindow;
 
 namespace content {
 
+class BandPass;
+
 // Program-wide objects the constructor fills; they outlive the content.
 extern assets::Object3D ballObject;       // "data\ballo.ob3", drawn by the core scene
 extern assets::Object3D invsphereObject;  // "data\invsphere.ob3", drawn by the star sphere scene
@@ -99,6 +101,9 @@ private:
     void composeBand(const FrameTimes& times);
     void warpBand(const FrameTimes& times);
     void overlayTitles(const FrameTimes& times);
+
+    // The band in a few GLSL draws; made only on the fast path when the GL offers GLSL.
+    std::unique_ptr<BandPass> bandPass;
 };
 
 }  // namespace content

@@ -13,6 +13,7 @@
 #include <cmath>
 
 #include "app/GlWindow.h"
+#include "content/BandPass.h"
 #include "content/DemoContent.h"
 #include "content/LensWarp.h"
 #include "content/Timeline.h"
@@ -128,6 +129,19 @@ void DemoContent::composeBand(const FrameTimes& times) {
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     effects::setBandViewport(width, height);
+
+    // Fast path with GLSL: the same layers summed in a few draws, each term rounded as the
+    // 8-bit blend rounds it.
+    if (bandPass) {
+        std::array<assets::Texture*, kGlowLevelCount> levels{};
+        for (int i = 0; i < kGlowLevelCount; ++i) levels[i] = glowLevels[i].get();
+        glPushMatrix();
+        const bool drawn = bandPass->compose(
+            bandLayers(times.title, times.glowMix, times.flash, times.burst.strength, times.swell1, times.swell2),
+            levels, width, height);
+        glPopMatrix();
+        if (drawn) return;
+    }
 
     const TitleShape& shape = times.title;
     const auto scaleX = static_cast<float>(1.25 * shape.k);

@@ -1,0 +1,438 @@
+#include "content/BandPass.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "effects/SceneSetup.h"
+#include "effects/ScreenLayers.h"
+
+namespace content {
+
+namespace {
+
+// The rasteriser places vertices on a grid of 1/256 pixel.
+constexpr double kSubpixels = 256.0;
+constexpr int kBarRows = effects::kLetterboxRows / 2;
+// Sampled terms per program; a frame's terms are drawn by the largest programs that fit.
+constexpr int kProgramSizes[] = {8, 4, 2, 1};
+static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most kLevelCount terms");
+
+// Shared by every program: colour components as the frame buffer stores them and the blend's
+// product of two 8-bit values.
+const char* const kFragmentHead = R"(#version 110
+// round-half-even(clamp(c) * 255): what the frame buffer stores for c.
+vec4 level8(vec4 c) {
+    vec4 z = clamp(c, 0.0, 1.0) * 255.0;
+    vec4 f = floor(z);
+    vec4 d = z - f;
+    vec4 tie = vec4(equal(d, vec4(0.5)));
+    return f + step(0.5, d) - tie * (1.0 - mod(f, 2.0));
+}
+// v * a / 255 rounded to nearest, as (t + (t >> 8) + 128) >> 8 with t = v * a.
+vec4 blendProduct(vec4 v, float a) {
+    vec4 t = v * a;
+    return floor((t + floor(t / 256.0) + 128.0) / 256.0);
+}
+uniform float fogKeep;  // fog factor: 1 leaves the sample, 0 gives the fog colour
+uniform vec3 fogAdd;    // (1 - factor) * fog colour
+)";
+
+// Term j: one sample of level[j] at `coordinate`, rounded, weighted by up to two alphas (each
+// counted `count` times); with `placed`, only inside the layer's rectangle rect[j].
+std::string termSource(int j, const std::string& coordinate, bool placed) {
+    const std::string k = std::to_string(j);
+    std::string s = "    {\n"
+                    "        vec4 t = texture2D(level[" + k + "], " + coordinate + ");\n"
+                    "        vec4 ca = level8(vec4(t.rgb * fogKeep + fogAdd, t.a * weight[" + k + "].x));\n"
+                    "        float ab = level8(vec4(t.a * weight[" + k + "].z)).x;\n"
+                    "        vec4 term = weight[" + k + "].y * blendProduct(ca, ca.a) + weight[" + k +
+                    "].w * blendProduct(vec4(ca.rgb, ab), ab);\n";
+    if (placed) {
+        s += "        vec4 r = rect[" + k + "];\n"
+             "        term *= step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n";
+    }
+    return s + "        sum += term;\n    }\n";
+}
+
+// A program of `terms` terms. Exact terms sample at the interpolated texture coordinate of the
+// layer's own quad (the one the fixed-function layer draws, so the very same coordinates);
+// placed terms at a coordinate computed from the window position over a band-covering quad.
+std::string fragmentSource(int terms, bool placed) {
+    const std::string n = std::to_string(terms);
+    std::string s = kFragmentHead;
+    s += "uniform sampler2D level[" + n + "];\n";
+    s += "uniform vec4 weight[" + n + "];  // alpha a, count a, alpha b, count b\n";
+    if (placed) {
+        s += "uniform vec4 map[" + n + "];     // s = x * map.x + map.y, t = y * map.z + map.w (window pixels)\n";
+        s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
+    }
+    s += "void main() {\n    vec2 p = gl_FragCoord.xy;\n    vec4 sum = vec4(0.0);\n";
+    for (int j = 0; j < terms; ++j) {
+        const std::string k = std::to_string(j);
+        const std::string coordinate =
+            placed ? "vec2(p.x * map[" + k + "].x + map[" + k + "].y, p.y * map[" + k + "].z + map[" + k + "].w)"
+                   : "gl_TexCoord[0].st";
+        s += termSource(j, coordinate, placed);
+    }
+    s += "    gl_FragColor = min(sum, 255.0) / 255.0;\n}\n";
+    return s;
+}
+
+// ftransform: the very position the fixed-function pipeline computes.
+const char* const kVertexSource = R"(#version 110
+void main() {
+    gl_Position = ftransform();
+    gl_TexCoord[0] = gl_MultiTexCoord0;
+}
+)";
+
+GLuint compile(GLenum kind, const std::string& source) {
+    const GLuint shader = glCreateShader(kind);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok != GL_TRUE) {
+        glDeleteShader(shader);
+        return 0;
+    }
+    return shader;
+}
+
+// The GL's version from its version string ("major.minor ..."); 0 when it cannot be read.
+int glMajorVersion() {
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    return version ? std::atoi(version) : 0;
+}
+
+// One sampled term: a glow level at one placement, with up to two alphas.
+struct Slot {
+    int level;
+    float map[4];
+    float rect[4];
+    float weight[4];  // alpha a, count a, alpha b, count b
+};
+
+float snapToGrid(double x) {
+    return static_cast<float>(std::nearbyint(x * kSubpixels) / kSubpixels);
+}
+
+// Where a layer lands in the window: the texture coordinate as a function of the window position
+// and the covered rectangle, from the same transforms drawLetterboxLayer sets up.
+void placeLayer(const BandLayer& layer, int width, int height, float* map, float* rect) {
+    const double w = width, h = height;
+    const double vx = 0, vy = kBarRows, vw = width, vh = height - effects::kLetterboxRows;
+    const double sx = static_cast<double>(static_cast<float>(w * layer.scaleX));  // as glScalef gets it
+    const double sy = static_cast<double>(static_cast<float>(h * layer.scaleY));
+    const double cx = layer.offsetX + static_cast<double>(static_cast<float>(w * 0.5f));
+    const double cy = layer.offsetY + static_cast<double>(static_cast<float>(h * 0.5f));
+    // Layer space x = cx + sx (u - 0.5) lands at window x = vx + x vw / w; s = u.
+    const double ax = w / (vw * sx);
+    map[0] = static_cast<float>(ax);
+    map[1] = static_cast<float>(0.5 - (cx + vx * w / vw) / sx);
+    // Layer space y = cy + sy (v - 0.5) (y down) lands at window y = vy + vh (1 - y / h); t = 1 - v.
+    map[2] = static_cast<float>(h / (vh * sy));
+    map[3] = static_cast<float>(0.5 - (h - cy + vy * h / vh) / sy);
+    const double x0 = vx + (cx - 0.5 * sx) * vw / w, x1 = vx + (cx + 0.5 * sx) * vw / w;
+    const double y0 = vy + vh * (1 - (cy - 0.5 * sy) / h), y1 = vy + vh * (1 - (cy + 0.5 * sy) / h);
+    rect[0] = snapToGrid(std::min(x0, x1));
+    rect[1] = snapToGrid(std::max(x0, x1));
+    rect[2] = snapToGrid(std::min(y0, y1));
+    rect[3] = snapToGrid(std::max(y0, y1));
+}
+
+// Adds alpha to one of a term's two alpha classes; false when both hold other alphas.
+bool addAlpha(float* weight, float alpha) {
+    if (weight[1] > 0 && weight[0] == alpha) {
+        weight[1] += 1;
+    } else if (weight[1] == 0) {
+        weight[0] = alpha;
+        weight[1] = 1;
+    } else if (weight[3] == 0 || weight[2] == alpha) {
+        weight[2] = alpha;
+        weight[3] += 1;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Layers without offset (the centred layers and the streaks) drawn on their own quad, one draw
+// for all levels: the same rasterisation and texture coordinates as the fixed-function layer,
+// so their samples are the same to the bit. The centred layers carry most of the weight; a
+// sample a unit in the last place apart could tip it across a rounding edge, and with the corner
+// copies of the title section lying on the centred layer one tipped sample moves five terms.
+struct ExactDraw {
+    float scaleX, scaleY;
+    float weight[BandPass::kLevelCount][4];
+};
+
+// The offset layers (the corner copies, small alphas) as placed terms over the whole band.
+struct Plan {
+    std::vector<ExactDraw> exact;
+    std::vector<Slot> placed;
+};
+
+// Layers that round to alpha 0 add nothing and are left out; layers of one level at the same
+// placement share a sample.
+Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
+    Plan plan;
+    for (const BandLayer& layer : layers) {
+        const float alpha = std::clamp(layer.alpha, 0.0f, 1.0f);
+        if (frameBufferLevel(alpha) == 0) continue;  // the sample's alpha (at most 1) times alpha rounds to 0
+        if (layer.offsetX == 0 && layer.offsetY == 0) {
+            auto draw = std::find_if(plan.exact.begin(), plan.exact.end(), [&](const ExactDraw& d) {
+                return d.scaleX == layer.scaleX && d.scaleY == layer.scaleY;
+            });
+            if (draw == plan.exact.end()) {
+                plan.exact.push_back(ExactDraw{layer.scaleX, layer.scaleY, {}});
+                draw = plan.exact.end() - 1;
+            }
+            if (addAlpha(draw->weight[layer.level], alpha)) continue;
+        }
+        Slot s{};
+        s.level = layer.level;
+        placeLayer(layer, width, height, s.map, s.rect);
+        const auto same = std::find_if(plan.placed.begin(), plan.placed.end(), [&](const Slot& other) {
+            return other.level == s.level && std::memcmp(other.map, s.map, sizeof s.map) == 0 &&
+                   std::memcmp(other.rect, s.rect, sizeof s.rect) == 0;
+        });
+        if (same != plan.placed.end() && addAlpha(same->weight, alpha)) continue;
+        addAlpha(s.weight, alpha);
+        plan.placed.push_back(s);
+    }
+    return plan;
+}
+
+// Fog at eye distance 0 (where the layers lie): the factor and the colour it blends in.
+void fogAtLayers(float* keep, float* add) {
+    *keep = 1.0f;
+    add[0] = add[1] = add[2] = 0.0f;
+    if (glIsEnabled(GL_FOG) != GL_TRUE) return;
+    GLint mode = GL_EXP;
+    glGetIntegerv(GL_FOG_MODE, &mode);
+    if (mode != GL_LINEAR) return;  // exp(-density * 0) = 1
+    float start = 0, end = 0, colour[4] = {};
+    glGetFloatv(GL_FOG_START, &start);
+    glGetFloatv(GL_FOG_END, &end);
+    glGetFloatv(GL_FOG_COLOR, colour);
+    const float factor = end == start ? (end > 0 ? 1.0f : 0.0f) : std::clamp(end / (end - start), 0.0f, 1.0f);
+    *keep = factor;
+    for (int c = 0; c < 3; ++c) add[c] = (1.0f - factor) * std::clamp(colour[c], 0.0f, 1.0f);
+}
+
+}  // namespace
+
+std::vector<BandLayer> bandLayers(const TitleShape& shape, double glowMix, float flash, double burstStrength,
+                                  float swell1, float swell2) {
+    const auto scaleX = static_cast<float>(1.25 * shape.k);
+    const auto scaleY = static_cast<float>(1.25 * shape.l);
+    const bool streaks = (flash > 0.025f && burstStrength > 1.95) || swell2 > 0.1f;
+    const auto streakAlpha = static_cast<float>(flash + 0.1 * swell1);
+    const float streakScales[4][2] = {{static_cast<float>(2.5 * shape.k), scaleY},
+                                      {static_cast<float>(2.5 * shape.k), -scaleY},
+                                      {scaleX, static_cast<float>(2.5 * shape.l)},
+                                      {-scaleX, static_cast<float>(2.5 * shape.l)}};
+    std::vector<BandLayer> layers;
+    layers.reserve(BandPass::kLevelCount * 9);
+    for (int level = 0; level < BandPass::kLevelCount; ++level) {
+        const GlowLevelWeights weights = glowLevelWeights(level, glowMix, swell2, shape.b);
+        const auto o = static_cast<float>(weights.spread);
+        const auto corner = static_cast<float>(weights.cornerAlpha);
+        layers.push_back({level, static_cast<float>(weights.centreAlpha), 0, 0, scaleX, scaleY});
+        layers.push_back({level, corner, -o, -o, scaleX, scaleY});
+        layers.push_back({level, corner, +o, -o, scaleX, scaleY});
+        layers.push_back({level, corner, -o, +o, scaleX, scaleY});
+        layers.push_back({level, corner, +o, +o, scaleX, scaleY});
+        if (streaks) {
+            for (const auto& s : streakScales) layers.push_back({level, streakAlpha, 0, 0, s[0], s[1]});
+        }
+    }
+    return layers;
+}
+
+int frameBufferLevel(float c) {
+    const float z = std::clamp(c, 0.0f, 1.0f) * 255.0f;
+    const float f = std::floor(z);
+    const float d = z - f;
+    const int n = static_cast<int>(f);
+    if (d > 0.5f) return n + 1;
+    if (d < 0.5f) return n;
+    return n + (n & 1);
+}
+
+struct BandPass::Program {
+    GLuint program = 0;
+    int terms = 0;
+    GLint level = -1, map = -1, rect = -1, weight = -1, fogKeep = -1, fogAdd = -1;
+
+    ~Program() {
+        if (program != 0) glDeleteProgram(program);
+    }
+
+    // Null when the program does not build.
+    static std::unique_ptr<Program> build(GLuint vertex, int terms, bool placed) {
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, placed));
+        if (fragment == 0) return nullptr;
+        auto p = std::make_unique<Program>();
+        p->terms = terms;
+        p->program = glCreateProgram();
+        glAttachShader(p->program, vertex);
+        glAttachShader(p->program, fragment);
+        glLinkProgram(p->program);
+        glDeleteShader(fragment);  // freed with the program
+        GLint linked = GL_FALSE;
+        glGetProgramiv(p->program, GL_LINK_STATUS, &linked);
+        if (linked != GL_TRUE) return nullptr;
+        p->level = glGetUniformLocation(p->program, "level");
+        p->map = glGetUniformLocation(p->program, "map");
+        p->rect = glGetUniformLocation(p->program, "rect");
+        p->weight = glGetUniformLocation(p->program, "weight");
+        p->fogKeep = glGetUniformLocation(p->program, "fogKeep");
+        p->fogAdd = glGetUniformLocation(p->program, "fogAdd");
+        return p;
+    }
+
+    void use(float fogKeepValue, const float* fogAddValue) const {
+        glUseProgram(program);
+        glUniform1f(fogKeep, fogKeepValue);
+        glUniform3fv(fogAdd, 1, fogAddValue);
+    }
+};
+
+BandPass::BandPass() = default;
+
+BandPass::~BandPass() = default;
+
+std::unique_ptr<BandPass> BandPass::create() {
+    if (glMajorVersion() < 2) return nullptr;
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
+    if (units < kLevelCount) return nullptr;
+    std::unique_ptr<BandPass> pass(new BandPass());
+    const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexSource);
+    if (vertex == 0) return nullptr;
+    pass->exact_ = Program::build(vertex, kLevelCount, false);
+    for (int terms : kProgramSizes) {
+        if (auto p = Program::build(vertex, terms, true)) pass->placed_.push_back(std::move(p));
+    }
+    glDeleteShader(vertex);
+    if (!pass->exact_ || pass->placed_.size() != std::size(kProgramSizes)) return nullptr;
+    GLint units9[kLevelCount];
+    for (int i = 0; i < kLevelCount; ++i) units9[i] = i;  // level i on texture unit i
+    glUseProgram(pass->exact_->program);
+    glUniform1iv(pass->exact_->level, kLevelCount, units9);
+    glUseProgram(0);
+    return pass;
+}
+
+bool BandPass::compose(const std::vector<BandLayer>& layers,
+                       const std::array<assets::Texture*, kLevelCount>& levels, int width, int height) {
+    if (height - effects::kLetterboxRows <= 0 || width <= 0 || layers.empty()) return false;
+    for (const assets::Texture* level : levels)
+        if (!level || !level->uploaded) return false;
+    for (const BandLayer& layer : layers)
+        if (layer.level < 0 || layer.level >= kLevelCount) return false;
+
+    float fogKeep = 1.0f, fogAdd[3] = {};
+    fogAtLayers(&fogKeep, fogAdd);
+    const Plan plan = planFor(layers, width, height);
+
+    effects::setBandViewport(width, height);
+    effects::setScreenOrtho(width, height);
+    glDisable(GL_DEPTH_TEST);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);  // each draw adds whole levels, saturating like the layers
+
+    // Level i on texture unit i; the bindings of units 1 and up are put back afterwards.
+    GLint found[kLevelCount] = {};
+    for (int i = kLevelCount - 1; i >= 0; --i) {
+        glActiveTexture(GL_TEXTURE0 + i);
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &found[i]);
+        glBindTexture(GL_TEXTURE_2D, levels[i]->glName);
+    }
+
+    // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included.
+    exact_->use(fogKeep, fogAdd);
+    for (const ExactDraw& draw : plan.exact) {
+        glUniform4fv(exact_->weight, kLevelCount, &draw.weight[0][0]);
+        glPushMatrix();
+        glTranslatef(0.0f, 0.0f, 0.0f);
+        glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
+        glScalef(width * draw.scaleX, height * draw.scaleY, 1.0f);
+        glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
+        glTranslatef(-0.5f, -0.5f, 0.0f);
+        glBegin(GL_QUADS);
+        glTexCoord2f(0.0f, 1.0f);
+        glVertex2f(0.0f, 0.0f);
+        glTexCoord2f(1.0f, 1.0f);
+        glVertex2f(1.0f, 0.0f);
+        glTexCoord2f(1.0f, 0.0f);
+        glVertex2f(1.0f, 1.0f);
+        glTexCoord2f(0.0f, 0.0f);
+        glVertex2f(0.0f, 1.0f);
+        glEnd();
+        glPopMatrix();
+    }
+
+    // The placed terms over the whole band, by the largest programs that fit.
+    std::size_t next = 0;
+    while (next < plan.placed.size()) {
+        const std::size_t left = plan.placed.size() - next;
+        const Program* p = nullptr;
+        for (const auto& candidate : placed_) {
+            if (static_cast<std::size_t>(candidate->terms) <= left) {
+                p = candidate.get();
+                break;
+            }
+        }
+        GLint samplers[kLevelCount];
+        float map[kLevelCount][4], rect[kLevelCount][4], weight[kLevelCount][4];
+        for (int j = 0; j < p->terms; ++j) {
+            const Slot& s = plan.placed[next + static_cast<std::size_t>(j)];
+            samplers[j] = s.level;
+            std::memcpy(map[j], s.map, sizeof s.map);
+            std::memcpy(rect[j], s.rect, sizeof s.rect);
+            std::memcpy(weight[j], s.weight, sizeof s.weight);
+        }
+        p->use(fogKeep, fogAdd);
+        glUniform1iv(p->level, p->terms, samplers);
+        glUniform4fv(p->map, p->terms, &map[0][0]);
+        glUniform4fv(p->rect, p->terms, &rect[0][0]);
+        glUniform4fv(p->weight, p->terms, &weight[0][0]);
+        glBegin(GL_QUADS);
+        glVertex2f(0.0f, 0.0f);
+        glVertex2f(static_cast<float>(width), 0.0f);
+        glVertex2f(static_cast<float>(width), static_cast<float>(height));
+        glVertex2f(0.0f, static_cast<float>(height));
+        glEnd();
+        next += static_cast<std::size_t>(p->terms);
+    }
+    glUseProgram(0);
+
+    for (int i = kLevelCount - 1; i >= 1; --i) {
+        glActiveTexture(GL_TEXTURE0 + i);
+        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(found[i]));
+    }
+    glActiveTexture(GL_TEXTURE0);
+
+    // What the last layer drawn by drawLetterboxLayer leaves.
+    const BandLayer& last = layers.back();
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glColor4f(1.0f, 1.0f, 1.0f, last.alpha);
+    levels[static_cast<std::size_t>(last.level)]->bind();
+    return true;
+}
+
+}  // namespace content

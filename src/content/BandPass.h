@@ -1,0 +1,76 @@
+#pragma once
+// The band composition of the fast render path: the glow levels' layers summed by GLSL programs
+// in a handful of full-band draws instead of one fixed-function draw per layer.
+//
+// The fixed-function band adds every layer into an 8-bit frame buffer, and each addition rounds:
+// the layer's colour (texture sample, fog applied) and its alpha are rounded to 8 bits, their
+// product is rounded to 8 bits (a * b / 255, to nearest) and the sum saturates at 255. Summing
+// the layers in float and rounding once changes the picture by many levels, so the programs
+// round every term the same way and add whole levels; the draws are then added with
+// (GL_ONE, GL_ONE), which adds those integers exactly. Measured on Mesa llvmpipe: a float f
+// is written as round-half-even(f * 255) (the product in single precision) and the blend product
+// is (t + (t >> 8) + 128) >> 8 with t = a * b, which is round(a * b / 255).
+//
+// Differences left to the faithful band: the texture coordinates come from the window position
+// instead of the rasteriser's interpolation, a few units in the last place apart, which now and
+// then moves one term across a rounding edge (one level, at isolated pixels).
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "assets/Texture.h"
+#include "content/Timeline.h"
+
+namespace content {
+
+// One layer as the band adds it with effects::drawLetterboxLayer (angle 0) over a width x height
+// layer space: glow level `level` weighted by alpha, moved by the offset (pixels of the layer
+// space) and stretched to scaleX of the width and scaleY of the height (negative mirrors).
+struct BandLayer {
+    int level;
+    float alpha;
+    float offsetX, offsetY;
+    float scaleX, scaleY;
+};
+
+// The band's layers for one frame in the order the faithful composer draws them: per glow level
+// the centred layer, its four corner copies and, when the streaks are on, four streaks. Every
+// layer is listed, those that add nothing included. `burstStrength` is G, `glowMix` H.
+std::vector<BandLayer> bandLayers(const TitleShape& shape, double glowMix, float flash, double burstStrength,
+                                  float swell1, float swell2);
+
+// The 8-bit value the frame buffer stores for a colour component c: clamped to 0 .. 1, then
+// round-half-even(c * 255) with the product in single precision.
+int frameBufferLevel(float c);
+
+class BandPass {
+public:
+    static constexpr int kLevelCount = 9;
+
+    // Builds the programs; the GL context must be current. Null when the GL offers no GLSL
+    // (version below 2.0) or a program does not build: the caller keeps the fixed-function band.
+    static std::unique_ptr<BandPass> create();
+    ~BandPass();
+    BandPass(const BandPass&) = delete;
+    BandPass& operator=(const BandPass&) = delete;
+
+    // Adds `layers` of the glow `levels` into the band of a width x height window (viewport
+    // (0, 104, width, height - 208), the frame buffer already cleared there), with the fog in
+    // force applied to every layer as the fixed-function layers take it. Returns false, drawing
+    // nothing, when a level is missing or was never uploaded, or the band has no rows; the
+    // caller then draws the layers itself.
+    // Leaves the state the last of `layers` drawn by effects::drawLetterboxLayer would leave
+    // (band viewport, screen ortho, blending on with GL_SRC_ALPHA, GL_ONE, depth test and writes
+    // off, culling off, smooth shading, colour (1, 1, 1, last alpha), that layer's level bound on
+    // unit 0), no program in use, texture unit 0 active and the other units' bindings as found.
+    bool compose(const std::vector<BandLayer>& layers, const std::array<assets::Texture*, kLevelCount>& levels,
+                 int width, int height);
+
+private:
+    struct Program;
+    BandPass();
+    std::unique_ptr<Program> exact_;                 // one term per level on a layer's own quad
+    std::vector<std::unique_ptr<Program>> placed_;  // 8, 4, 2 and 1 placed terms over the band
+};
+
+}  // namespace content

@@ -1,0 +1,258 @@
+#include "content/BandPass.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "content/Timeline.h"
+#include "effects/LayerFixtures.h"
+#include "effects/SceneSetup.h"
+#include "effects/ScreenLayers.h"
+#include "support/GlTestContext.h"
+
+namespace {
+
+using namespace testfixtures;
+using content::BandLayer;
+using content::BandPass;
+
+// Glow levels as the content makes them (512 x 256, then squares of 256 down to 2; RGB, linear,
+// clamped), filled with a smooth pattern plus noise so that the samples land anywhere between
+// levels.
+class GlowLevels {
+public:
+    // solid: every texel grey 200 instead of the pattern.
+    explicit GlowLevels(unsigned seed, bool solid = false) {
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int> noise(-40, 40);
+        for (int i = 0; i < BandPass::kLevelCount; ++i) {
+            const int w = i == 0 ? 512 : 512 >> i, h = i == 0 ? 256 : 512 >> i;
+            auto t = std::make_unique<assets::Texture>(w, h);
+            t->setRepeat(false);
+            unsigned char* p = t->pixels.get();
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    for (int c = 0; c < 4; ++c) {
+                        const int smooth = (x * 255 / w + y * 255 / h + c * 80) % 256;
+                        *p++ = static_cast<unsigned char>(solid ? 200 : std::clamp(smooth + noise(random), 0, 255));
+                    }
+            t->upload();
+            owned_.push_back(std::move(t));
+            levels[i] = owned_.back().get();
+        }
+    }
+    std::array<assets::Texture*, BandPass::kLevelCount> levels{};
+
+private:
+    std::vector<std::unique_ptr<assets::Texture>> owned_;
+};
+
+struct Fog {
+    float grey;
+    float end;
+};
+constexpr Fog kShowFog{0.0f, 100000.0f};  // the frame's fog for most of the show: no effect on layers
+
+// The band as the fixed-function layers draw it, or as the band pass draws it; RGBA rows of the
+// visible part of the band.
+std::vector<unsigned char> drawBand(const std::vector<BandLayer>& layers, const GlowLevels& glow, int width,
+                                    int height, Fog fog, BandPass* pass) {
+    glViewport(0, 0, 640, 480);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const float fogColour[4] = {fog.grey, fog.grey, fog.grey, 1.0f};
+    effects::setLinearFog(fogColour, fog.end);
+    if (pass) {
+        EXPECT_TRUE(pass->compose(layers, glow.levels, width, height));
+    } else {
+        for (const BandLayer& l : layers)
+            effects::drawLetterboxLayer(l.alpha, 0, l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height,
+                                        *glow.levels[l.level]);
+    }
+    glDisable(GL_FOG);
+    const int rows = std::min(height - effects::kLetterboxRows, 480 - 104);
+    const int columns = std::min(width, 640);
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(columns) * rows * 4);
+    glReadPixels(0, 104, columns, rows, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+struct Difference {
+    int maxLevel = 0;
+    int overOne = 0;
+    int pixels = 0;
+    int coverage = 0;  // pixels black in one picture only
+};
+
+Difference compare(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    Difference d;
+    d.pixels = static_cast<int>(a.size() / 4);
+    for (std::size_t k = 0; k < a.size(); k += 4) {
+        int pixel = 0;
+        for (int c = 0; c < 4; ++c) pixel = std::max(pixel, std::abs(a[k + c] - b[k + c]));
+        d.maxLevel = std::max(d.maxLevel, pixel);
+        d.overOne += pixel > 1;
+        d.coverage += (a[k] + a[k + 1] + a[k + 2] == 0) != (b[k] + b[k + 1] + b[k + 2] == 0);
+    }
+    return d;
+}
+
+class BandPassTest : public testsupport::GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        pass = BandPass::create();
+        ASSERT_NE(pass, nullptr) << "the GL offers no GLSL or the band programs do not build";
+    }
+    std::unique_ptr<BandPass> pass;
+};
+
+// The show's layers at scene time t, as the composer computes them.
+std::vector<BandLayer> layersAt(float t) {
+    const content::Burst burst = content::burstAt(t);
+    return content::bandLayers(content::titleShapeAt(t), content::glowMix(burst), content::flashAt(t, burst),
+                               burst.strength, content::swell(t), content::swell(t - 16.0f));
+}
+
+struct GateCase {
+    const char* name;
+    float t;
+    int width, height;
+    Fog fog;
+    unsigned seed;
+};
+
+TEST_F(BandPassTest, StaysWithinTwoLevelsOfTheFixedFunctionLayers) {
+    const GateCase cases[] = {
+        {"title inset, corners on the centre", 50.0f, 640, 480, kShowFog, 1},
+        {"title widening", 130.5f, 640, 480, kShowFog, 2},
+        {"plain", 200.0f, 640, 480, kShowFog, 3},
+        {"first burst", 259.0f, 640, 480, kShowFog, 4},
+        {"second burst with streaks", 321.0f, 640, 480, kShowFog, 5},
+        {"swell peak with streaks", 352.0f, 640, 480, kShowFog, 6},
+        {"third burst", 421.0f, 640, 480, kShowFog, 7},
+        {"white-out: fog colour beyond white", 560.0f, 640, 480, {16.0f, 0.01f}, 8},
+        {"opening: black fog", 0.2f, 640, 480, {0.0f, 0.5f}, 9},
+        {"1280 x 960 band", 200.0f, 1280, 960, kShowFog, 10},
+        {"1280 x 960 band with streaks", 352.0f, 1280, 960, kShowFog, 11},
+    };
+    for (const GateCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const GlowLevels glow(c.seed);
+        const std::vector<BandLayer> layers = layersAt(c.t);
+        const auto faithful = drawBand(layers, glow, c.width, c.height, c.fog, nullptr);
+        const auto fast = drawBand(layers, glow, c.width, c.height, c.fog, pass.get());
+        expectNoGlError(c.name);
+        const Difference d = compare(faithful, fast);
+        EXPECT_LE(d.maxLevel, 2);
+        EXPECT_LE(d.overOne, d.pixels / 1000);
+        std::printf("[ band     ] %-36s largest difference %d, %d of %d pixels more than 1 off\n", c.name,
+                    d.maxLevel, d.overOne, d.pixels);
+    }
+}
+
+TEST_F(BandPassTest, EdgesOnPixelCentresCoverTheSamePixels) {
+    // A 640 x 416 layer space over a band of 208 rows (one unit a pixel across, two units a pixel
+    // down): the offsets (0.5, 1) put every edge of a half-size layer exactly on pixel centres.
+    const GlowLevels glow(12, true);
+    for (const float scale : {0.5f, -0.5f}) {
+        const std::vector<BandLayer> layers = {{1, 1.0f, 0.5f, 1.0f, scale, 0.5f}, {3, 0.6f, -0.5f, -1.0f, 0.5f, scale}};
+        const auto faithful = drawBand(layers, glow, 640, 416, kShowFog, nullptr);
+        const auto fast = drawBand(layers, glow, 640, 416, kShowFog, pass.get());
+        const Difference d = compare(faithful, fast);
+        EXPECT_EQ(d.coverage, 0) << "scale " << scale;
+        EXPECT_LE(d.maxLevel, 1) << "scale " << scale;
+    }
+}
+
+TEST_F(BandPassTest, LeavesTheStateOfTheLastLayer) {
+    const GlowLevels glow(13);
+    const auto other = solidTexture({10, 20, 30});
+    glActiveTexture(GL_TEXTURE3);
+    glBindTexture(GL_TEXTURE_2D, other->glName);
+    glActiveTexture(GL_TEXTURE0);
+    const std::vector<BandLayer> layers = {{2, 0.5f, 0, 0, 1.0f, 1.0f}, {5, 0.25f, 3, 3, 1.25f, 1.25f}};
+    ASSERT_TRUE(pass->compose(layers, glow.levels, 640, 480));
+    expectNoGlError("compose");
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 104, 640, 272}));
+    EXPECT_TRUE(enabled(GL_BLEND));
+    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE);
+    EXPECT_FALSE(enabled(GL_DEPTH_TEST));
+    EXPECT_EQ(integer(GL_DEPTH_WRITEMASK), GL_FALSE);
+    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_SMOOTH);
+    EXPECT_FLOAT_EQ(colour()[3], 0.25f);
+    EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0);
+    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE0);
+    EXPECT_TRUE(enabled(GL_TEXTURE_2D));
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), glow.levels[5]->glName);
+    glActiveTexture(GL_TEXTURE3);
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), other->glName);
+    glActiveTexture(GL_TEXTURE0);
+}
+
+TEST_F(BandPassTest, DrawsNothingWhenALevelWasNeverUploaded) {
+    GlowLevels glow(14);
+    assets::Texture neverUploaded(4);
+    glow.levels[7] = &neverUploaded;
+    clearTo(0.0f);
+    EXPECT_FALSE(pass->compose(layersAt(200.0f), glow.levels, 640, 480));
+    EXPECT_EQ(pixelAt(320, 240), (Rgb{0, 0, 0}));
+    glow.levels[7] = nullptr;
+    EXPECT_FALSE(pass->compose(layersAt(200.0f), glow.levels, 640, 480));
+    EXPECT_FALSE(pass->compose(layersAt(200.0f), GlowLevels(15).levels, 640, 200));  // no band rows
+}
+
+// The rounding the pass reproduces, checked on this GL: an untextured colour written without
+// blending is stored as frameBufferLevel says, ties included.
+TEST_F(BandPassTest, FrameBufferLevelIsWhatTheGlStores) {
+    const float values[] = {0.0f, 1.0f, -0.5f, 3.0f, 0.5f / 255, 1.5f / 255, 2.5f / 255, 127.5f / 255, 128.5f / 255,
+                            254.5f / 255, 0.2f, 0.7f, 0.123456f, 100.49f / 255, 100.51f / 255};
+    clearTo(0.0f);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    effects::setScreenOrtho(640, 480);
+    for (const float v : values) {
+        glColor4f(v, v, v, 1.0f);
+        glBegin(GL_QUADS);
+        glVertex2f(0, 0);
+        glVertex2f(8, 0);
+        glVertex2f(8, 8);
+        glVertex2f(0, 8);
+        glEnd();
+        EXPECT_EQ(pixelAt(4, 476)[0], content::frameBufferLevel(v)) << "colour " << v;
+    }
+    EXPECT_EQ(content::frameBufferLevel(0.5f / 255), 0);  // tie to even
+    EXPECT_EQ(content::frameBufferLevel(1.5f / 255), 2);
+    EXPECT_EQ(content::frameBufferLevel(3.0f), 255);
+}
+
+TEST(BandLayers, FollowTheComposersOrderAndWeights) {
+    const std::vector<BandLayer> plain = layersAt(200.0f);
+    ASSERT_EQ(plain.size(), 45u);  // no streaks: centre and four corners per level
+    const std::vector<BandLayer> streaks = layersAt(352.0f);
+    ASSERT_EQ(streaks.size(), 81u);
+    for (int level = 0; level < BandPass::kLevelCount; ++level) {
+        const content::GlowLevelWeights w = content::glowLevelWeights(level, 0.0, content::swell(184.0f), 1.0);
+        const BandLayer& centre = plain[static_cast<std::size_t>(level) * 5];
+        EXPECT_EQ(centre.level, level);
+        EXPECT_FLOAT_EQ(centre.alpha, static_cast<float>(w.centreAlpha));
+        EXPECT_FLOAT_EQ(centre.scaleX, 1.25f);
+        const BandLayer& lastCorner = plain[static_cast<std::size_t>(level) * 5 + 4];
+        EXPECT_FLOAT_EQ(lastCorner.offsetX, static_cast<float>(w.spread));
+        EXPECT_FLOAT_EQ(lastCorner.offsetY, static_cast<float>(w.spread));
+        EXPECT_FLOAT_EQ(lastCorner.alpha, static_cast<float>(w.cornerAlpha));
+    }
+    // Streaks: wide, wide mirrored upside down, tall, tall mirrored sideways.
+    const BandLayer* s = &streaks[5];
+    EXPECT_FLOAT_EQ(s[0].scaleX, 2.5f);
+    EXPECT_FLOAT_EQ(s[1].scaleY, -1.25f);
+    EXPECT_FLOAT_EQ(s[2].scaleY, 2.5f);
+    EXPECT_FLOAT_EQ(s[3].scaleX, -1.25f);
+}
+
+}  // namespace
