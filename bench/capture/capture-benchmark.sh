@@ -2,20 +2,31 @@
 # Times a capture of the whole show at 60 fps and 640 x 480 into an MP4 and reports the frames,
 # the time and the rate. Goal: faster than real time (more than 60 frames per second: the show's
 # 251.2 s of video in less than 251.2 s). The video goes to a temporary file and is removed.
-# Usage: bench/capture/capture-benchmark.sh [BUILD_DIR] [--sample FPS] [more capture options]
+# Usage: bench/capture/capture-benchmark.sh [BUILD_DIR] [--path faithful|fast] [--sample FPS]
+#                                          [more capture options]
 #   BUILD_DIR defaults to build/release; it must hold bin/vorthalimex-capture and run/ with the
 #   content pack (cmake --build BUILD_DIR). With no DISPLAY the capture runs under xvfb-run.
+#   --path draws on that render path (VX_RENDER_PATH for the capture; default: the capture's own
+#   choice, the fast path unless VX_RENDER_PATH says otherwise).
 #   --sample FPS captures the whole show at FPS instead (frames spread over the whole timeline)
 #   and projects the 60 fps figures from the time per frame: a quicker estimate.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 case "${1:-}" in
-  -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 . tools/capture/capture-env.sh
 capture_env "${1:-build/release}"
 [ $# -gt 0 ] && shift
 fps=60
+if [ "${1:-}" = --path ]; then
+  case "${2:-}" in
+    faithful|fast) export VX_RENDER_PATH=$2 ;;
+    *) echo "capture-benchmark: --path needs faithful or fast" >&2; exit 2 ;;
+  esac
+  shift 2
+fi
+path=${VX_RENDER_PATH:-fast}
 if [ "${1:-}" = --sample ]; then
   fps=${2:?--sample needs a frame rate}
   shift 2
@@ -36,11 +47,11 @@ end=$(date +%s.%N)
 frames=$(sed -n 's/^captured \([0-9]*\) frames in \([0-9.]*\) s.*/\1/p' "$log")
 loop=$(sed -n 's/^captured \([0-9]*\) frames in \([0-9.]*\) s.*/\2/p' "$log")
 [ -n "$frames" ] || { echo "capture-benchmark: the capture did not finish" >&2; exit 1; }
-awk -v f="$frames" -v fps="$fps" -v loop="$loop" -v s="$start" -v e="$end" -v cores="$(nproc)" \
+awk -v f="$frames" -v fps="$fps" -v loop="$loop" -v path="$path" -v s="$start" -v e="$end" -v cores="$(nproc)" \
     -v cpu="$(awk '{ print $1 + $2 }' "$cpu")" \
     -v bytes="$(stat -c %s "$out")" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
   wall = e - s; video = f / fps
-  printf "capture benchmark: %d frames at %d fps (%.1f s of video), 640x480, %d cores, load %s at the end\n", f, fps, video, cores, load
+  printf "capture benchmark: %d frames at %d fps (%.1f s of video), 640x480, %s render path, %d cores, load %s at the end\n", f, fps, video, path, cores, load
   printf "  frame loop  %8.2f s  %7.1f frames/s  %5.2fx real time  %6.1f ms/frame\n", loop, f / loop, video / loop, 1000 * loop / f
   printf "  whole run   %8.2f s  %7.1f frames/s  %5.2fx real time  (start-up, loading, last encoding)\n", wall, f / wall, video / wall
   printf "  CPU time    %8.2f s  %6.1f ms/frame (all processes; at least %.2f s on %d idle cores)\n", cpu, 1000 * cpu / f, cpu / cores, cores

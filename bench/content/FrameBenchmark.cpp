@@ -1,12 +1,14 @@
 // Frame cost of the show: drawFrame plus present (glFinish, glFlush, buffer swap) at 640 x 480,
 // at every 250 ms of music time from 0 to the end (1,007 frames), on the content pack in the run
-// directory. Reports the median and 99th-percentile frame times, wall clock and process CPU time
-// (all threads: llvmpipe rasterises on threads of its own), and each pass's share of the CPU
-// time (a glFinish after each pass, so a pass's share includes the rasterising it caused). On a
+// directory, on the faithful and on the fast render path in one run. Reports per path the median
+// and 99th-percentile frame times, wall clock and process CPU time (all threads: llvmpipe
+// rasterises on threads of its own), and each pass's share of the CPU time (a glFinish after each
+// pass, so a pass's share includes the rasterising it caused), then both paths side by side. On a
 // shared machine the CPU figures are the steadier ones.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" <build>/bin/content_frame_benchmark [run dir]
-// VX_FRAME_STEP_MS=<ms> samples the timeline more coarsely for a quick comparison.
+// VX_FRAME_STEP_MS=<ms> samples the timeline more coarsely for a quick comparison;
+// --benchmark_filter=fast (or faithful) runs one path only.
 #include <benchmark/benchmark.h>
 #include <time.h>
 #include <unistd.h>
@@ -18,12 +20,14 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/GlWindow.h"
 #include "content/DemoContent.h"
+#include "content/RenderPath.h"
 #include "platform/GlSurface.h"
 
 namespace {
@@ -55,7 +59,16 @@ double percentile(std::vector<double> v, double p) {
     return v[k];
 }
 
-void BM_WholeShowFrames(benchmark::State& state) {
+const char* const kPassNames[] = {"scenes", "glow_chain", "band", "lens_warp", "titles", "present"};
+
+// Each path's figures, for the side-by-side table at the end.
+struct PathFigures {
+    double median, p99, cpuMedian, cpuP99;
+    std::array<double, 6> shares;
+};
+std::map<std::string, PathFigures> figures;
+
+void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
     std::string error;
     auto surface = platform::GlSurface::create("frame benchmark", 640, 480, false, &error);
     if (!surface) {
@@ -71,7 +84,7 @@ void BM_WholeShowFrames(benchmark::State& state) {
     window.height = 480;
     window.glActiveTextureARB = reinterpret_cast<app::GlWindow::ActiveTextureProc>(
         surface->procAddress("glActiveTextureARB"));
-    content::DemoContent content(&window);
+    content::DemoContent content(&window, path);
 
     std::array<double, 6> passCpu{};  // passes 1..5, then the present
     double mark = 0;
@@ -105,15 +118,54 @@ void BM_WholeShowFrames(benchmark::State& state) {
 
     double total = 0;
     for (double s : passCpu) total += s;
-    state.counters["median_ms"] = percentile(frameMs, 0.5);
-    state.counters["p99_ms"] = percentile(frameMs, 0.99);
+    PathFigures f{percentile(frameMs, 0.5), percentile(frameMs, 0.99), percentile(frameCpuMs, 0.5),
+                  percentile(frameCpuMs, 0.99), {}};
+    state.counters["median_ms"] = f.median;
+    state.counters["p99_ms"] = f.p99;
     state.counters["max_ms"] = percentile(frameMs, 1.0);
-    state.counters["cpu_median_ms"] = percentile(frameCpuMs, 0.5);
-    state.counters["cpu_p99_ms"] = percentile(frameCpuMs, 0.99);
-    const char* names[] = {"scenes", "glow_chain", "band", "lens_warp", "titles", "present"};
-    for (int k = 0; k < 6; ++k) state.counters[std::string("share_") + names[k]] = passCpu[k] / total;
+    state.counters["cpu_median_ms"] = f.cpuMedian;
+    state.counters["cpu_p99_ms"] = f.cpuP99;
+    for (int k = 0; k < 6; ++k) {
+        f.shares[k] = passCpu[k] / total;
+        state.counters[std::string("share_") + kPassNames[k]] = f.shares[k];
+    }
+    figures[content::renderPathName(path)] = f;
 }
-BENCHMARK(BM_WholeShowFrames)->Iterations(kFrames)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WholeShowFrames, faithful, content::RenderPath::Faithful)
+    ->Iterations(kFrames)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_WholeShowFrames, fast, content::RenderPath::Fast)
+    ->Iterations(kFrames)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The paths that ran, side by side (ms per frame; shares of the CPU time in percent).
+void printSideBySide() {
+    if (figures.empty()) return;
+    std::printf("\n%-22s", "render path");
+    for (const auto& [name, f] : figures) std::printf(" %10s", name.c_str());
+    std::printf("\n");
+    auto row = [](const char* label, auto value) {
+        std::printf("%-22s", label);
+        for (const auto& entry : figures) std::printf(" %10.1f", value(entry.second));
+        std::printf("\n");
+    };
+    row("median ms", [](const PathFigures& f) { return f.median; });
+    row("p99 ms", [](const PathFigures& f) { return f.p99; });
+    row("fps at the median", [](const PathFigures& f) { return 1000.0 / f.median; });
+    row("CPU median ms", [](const PathFigures& f) { return f.cpuMedian; });
+    row("CPU p99 ms", [](const PathFigures& f) { return f.cpuP99; });
+    for (int k = 0; k < 6; ++k) {
+        const std::string label = std::string("share ") + kPassNames[k] + " %";
+        row(label.c_str(), [k](const PathFigures& f) { return 100.0 * f.shares[k]; });
+    }
+    const auto faithful = figures.find("faithful"), fast = figures.find("fast");
+    if (faithful != figures.end() && fast != figures.end()) {
+        std::printf("fast path: %.2fx the faithful frame rate at the median, %.2fx at p99\n",
+                    faithful->second.median / fast->second.median, faithful->second.p99 / fast->second.p99);
+    }
+}
 
 }  // namespace
 
@@ -121,6 +173,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (argc > 1) runDir = argv[1];
     benchmark::RunSpecifiedBenchmarks();
+    printSideBySide();
     benchmark::Shutdown();
     return 0;
 }
