@@ -7,6 +7,7 @@
 #include <utility>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "app/FatalError.h"
 #include "assets/FilePath.h"
@@ -24,15 +25,24 @@ struct JpegErrorManager {
     std::longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->jump, 1);
 }
 
-// Warnings (level -1) mean corrupt or truncated data that the decoder would paper over with grey:
-// they fail the decode. Trace messages (level >= 0) are dropped.
+// Warnings (level -1) mostly mean corrupt or truncated data that the decoder would paper over
+// with grey (JWRN_JPEG_EOF, JWRN_HIT_MARKER, bad Huffman codes, ...): they fail the decode. Two
+// are left out, as the picture decodes whole: bytes skipped before a marker (some writers pad
+// between segments) and a JFIF revision newer than the library knows. Trace messages
+// (level >= 0) are dropped.
 void onJpegMessage(j_common_ptr info, int level) {
-    if (level < 0) onJpegError(info);
+    if (level >= 0) return;
+    const int code = info->err->msg_code;
+    if (code == JWRN_EXTRANEOUS_DATA || code == JWRN_JFIF_MAJOR) return;
+    onJpegError(info);
 }
 
-// Decodes the open file into a new width x height x 3 buffer. No object with a destructor lives
-// in this function, so the decoder's error return through longjmp skips nothing.
-unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height) {
+// Decodes the open file into a new width x height x 3 buffer, or returns null. The header is held
+// to the budget before jpeg_start_decompress, which allocates the decoder's own buffers (for a
+// progressive file, coefficients for the whole picture), and the decoder's memory is capped as
+// well. No object with a destructor lives in this function, so the decoder's error return through
+// longjmp skips nothing.
+unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height, std::size_t maxBytes) {
     jpeg_decompress_struct info;
     JpegErrorManager errors;
     unsigned char* volatile buffer = nullptr;
@@ -48,10 +58,14 @@ unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height) {
     jpeg_stdio_src(&info, file);
     jpeg_read_header(&info, TRUE);
     const J_COLOR_SPACE space = info.jpeg_color_space;
-    if (space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) {
+    if ((space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) ||
+        !imageFitsBudget(info.image_width, info.image_height, 3, maxBytes)) {
         jpeg_destroy_decompress(&info);
         return nullptr;
     }
+    // At most 3 components of 2-byte coefficients per pixel, with room for the row buffers:
+    // beyond this the library fails (no backing store) instead of allocating.
+    info.mem->max_memory_to_use = static_cast<long>(2 * maxBytes + (std::size_t{32} << 20));
     info.out_color_space = JCS_RGB;
     jpeg_start_decompress(&info);
     const std::size_t rowBytes = static_cast<std::size_t>(info.output_width) * 3;
@@ -75,23 +89,35 @@ unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height) {
     return buffer;
 }
 
-}  // namespace
-
-int decodeJpegFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
+// The out-arguments of decodeJpegFile and decodeJpegMemory from an open stream, which is closed.
+int decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
+                 std::size_t maxBytes) {
     width = 0;
     height = 0;
     pixels.reset();
-    std::FILE* file = std::fopen(hostPath(path).c_str(), "rb");
     if (file == nullptr) return 0;
     int w = 0;
     int h = 0;
-    unsigned char* decoded = decodeOpenFile(file, w, h);
+    unsigned char* decoded = decodeOpenFile(file, w, h, maxBytes);
     std::fclose(file);
     if (decoded == nullptr) return 0;
     pixels.reset(decoded);
     width = w;
     height = h;
     return 1;
+}
+
+}  // namespace
+
+int decodeJpegFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
+    return decodeStream(std::fopen(hostPath(path).c_str(), "rb"), width, height, pixels, kMaxImageBytes);
+}
+
+int decodeJpegMemory(const unsigned char* data, std::size_t size, int& width, int& height,
+                     std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes) {
+    // fmemopen reads the buffer in place; an empty buffer is not a JPEG.
+    std::FILE* file = size == 0 ? nullptr : fmemopen(const_cast<unsigned char*>(data), size, "rb");
+    return decodeStream(file, width, height, pixels, maxBytes);
 }
 
 std::unique_ptr<Texture> loadJpegTexture(const std::string& path, int filterQuality) {

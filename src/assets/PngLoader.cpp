@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <utility>
 
@@ -14,17 +15,41 @@ namespace assets {
 
 namespace {
 
-// The largest side accepted; beyond it the header is rejected before anything is allocated.
-constexpr png_uint_32 kMaxSide = 65535;
+// The longest chunk, other than image data, that libpng may allocate for or inflate into (text,
+// ICC profile, unknown chunks), and the most ancillary chunks it keeps. Without them a short file
+// whose text chunk declares 1.6 GB makes libpng allocate that much before finding the file short.
+// libpng only warns about a chunk beyond the limit and goes on to allocate it, so its allocator
+// also refuses any single block above twice the limit (nothing libpng needs for a picture within
+// the budget comes near: its largest row is 128 KiB), and the warning that follows a refusal
+// fails the file.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{8} << 20;
+constexpr png_alloc_size_t kMaxLibpngBlock = 2 * kMaxChunkBytes;
+constexpr png_uint_32 kMaxCachedChunks = 128;
+
+// The allocator's state, libpng's mem_ptr.
+struct LibpngMemory {
+    bool refused = false;
+};
+
+png_voidp limitedMalloc(png_structp png, png_alloc_size_t size) {
+    if (size <= kMaxLibpngBlock) return std::malloc(size);
+    static_cast<LibpngMemory*>(png_get_mem_ptr(png))->refused = true;
+    return nullptr;
+}
+void libpngFree(png_structp, png_voidp block) { std::free(block); }
 
 [[noreturn]] void onPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
-void onPngWarning(png_structp, png_const_charp) {}
+void onPngWarning(png_structp png, png_const_charp) {
+    if (static_cast<LibpngMemory*>(png_get_mem_ptr(png))->refused) png_error(png, "block beyond the limit");
+}
 
 // Decodes the open file into a new width x height x 4 buffer, or returns null. No object with a
 // destructor lives in this function, so libpng's error return through longjmp skips nothing; any
 // error, before or after the header, discards the partly decoded picture.
-unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& height) {
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
+unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& height, std::size_t maxBytes) {
+    LibpngMemory memory;
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning,
+                                                 &memory, limitedMalloc, libpngFree);
     if (png == nullptr) return nullptr;
     png_infop info = png_create_info_struct(png);
     if (info == nullptr) {
@@ -37,7 +62,9 @@ unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& 
         delete[] pixels;
         return nullptr;
     }
-    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, kMaxCachedChunks);
     png_init_io(png, file);
     png_set_sig_bytes(png, 0);
     png_read_info(png, info);
@@ -45,6 +72,7 @@ unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& 
     int colourType = 0;
     int interlace = 0;
     png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, nullptr, nullptr);
+    if (!imageFitsBudget(width, height, 4, maxBytes)) png_error(png, "picture beyond the budget");
 
     png_set_strip_16(png);
     png_set_packing(png);
@@ -73,20 +101,32 @@ unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& 
     return pixels;
 }
 
-}  // namespace
-
-bool decodePngFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
-    std::FILE* file = std::fopen(hostPath(path).c_str(), "rb");
+// The out-arguments of decodePngFile and decodePngMemory from an open stream, which is closed.
+bool decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
+                  std::size_t maxBytes) {
     if (file == nullptr) return false;
     png_uint_32 w = 0;
     png_uint_32 h = 0;
-    unsigned char* decoded = decodeOpenFile(file, w, h);
+    unsigned char* decoded = decodeOpenFile(file, w, h, maxBytes);
     std::fclose(file);
     if (decoded == nullptr) return false;
     pixels.reset(decoded);
     width = static_cast<int>(w);
     height = static_cast<int>(h);
     return true;
+}
+
+}  // namespace
+
+bool decodePngFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
+    return decodeStream(std::fopen(hostPath(path).c_str(), "rb"), width, height, pixels, kMaxImageBytes);
+}
+
+bool decodePngMemory(const unsigned char* data, std::size_t size, int& width, int& height,
+                     std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes) {
+    // fmemopen reads the buffer in place; an empty buffer is not a PNG.
+    std::FILE* file = size == 0 ? nullptr : fmemopen(const_cast<unsigned char*>(data), size, "rb");
+    return decodeStream(file, width, height, pixels, maxBytes);
 }
 
 std::unique_ptr<Texture> loadPngTexture(const std::string& path, int filterQuality) {

@@ -1,8 +1,10 @@
 #pragma once
 // PNG pictures from the file system (never from the data archive) into RGBA textures.
+#include <cstddef>
 #include <memory>
 #include <string>
 
+#include "assets/ImageLimits.h"
 #include "assets/Texture.h"
 
 namespace assets {
@@ -13,8 +15,16 @@ namespace assets {
 // assembled over their passes, and the colour values are gamma-adjusted for a 2.2 screen (file
 // gamma 0.5 unless the file names its own). Stores width, height and pixels only on success and
 // returns true; on any failure (missing file, not a PNG, corrupt or truncated data, too large)
-// returns false and leaves the three out-arguments as they were.
+// returns false and leaves the three out-arguments as they were. Too large, refused before
+// anything is allocated for it: a header beyond the budget of ImageLimits.h, or a chunk other
+// than image data longer than 8 MiB or inflating beyond it (text, profile, unknown chunks); at
+// most 128 ancillary chunks are kept, later ones are skipped.
 bool decodePngFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels);
+
+// decodePngFile on `size` bytes in memory, with `maxBytes` as the budget for the decoded picture
+// (width x height x 4; the fuzz target keeps it small so each input stays fast).
+bool decodePngMemory(const unsigned char* data, std::size_t size, int& width, int& height,
+                     std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes = kMaxImageBytes);
 
 // Decodes `path` into an RGBA image texture (Texture image constructor, 32 bits per pixel).
 // On failure reports path + " error loading png." through app::reportFatalError and returns null.
