@@ -1,5 +1,6 @@
 #include "CaptureOptions.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -25,6 +26,14 @@ bool parseInt(const std::string& text, int* value) {
     return true;
 }
 
+// Whether name ends in suffix, in any mix of cases (".mp4", ".MP4").
+bool endsWith(const std::string& name, const std::string& suffix) {
+    if (name.size() < suffix.size()) return false;
+    for (size_t i = 0; i < suffix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(name[name.size() - suffix.size() + i])) != suffix[i]) return false;
+    return true;
+}
+
 bool parseSize(const std::string& text, int* width, int* height) {
     const auto x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
@@ -37,6 +46,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
                          std::string* error) {
     CaptureOptions& o = *options;
     bool toGiven = false;
+    bool formatGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -119,12 +129,32 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
                 *error = "option --still: '" + msText + "' is not a music time in milliseconds";
                 return false;
             }
+            if (still.ms < 0 || still.ms >= kShowEndMs) {
+                *error = "option --still: " + msText + " ms is outside the show (0 to " +
+                         std::to_string(kShowEndMs - 1) + " ms)";
+                return false;
+            }
             still.path = eq == std::string::npos ? "still-" + msText + ".png" : text.substr(eq + 1);
             if (still.path.empty()) {
                 *error = "option --still: no file name after '='";
                 return false;
             }
+            if (!endsWith(still.path, ".png")) {
+                *error = "option --still: '" + still.path + "' does not end in .png; stills are PNG pictures";
+                return false;
+            }
             o.stills.push_back(still);
+        } else if (name == "-f" || name == "--format") {
+            std::string format;
+            if (!take(&format)) return false;
+            if (format != "mp4") {
+                *error = "option " + name + ": '" + format + "' is not a format the capture writes (mp4)";
+                return false;
+            }
+            formatGiven = true;
+        } else if (name == "--faithful") {
+            if (!noValue()) return false;
+            o.faithful = true;
         } else if (name == "--run-dir") {
             if (!take(&o.runDir)) return false;
             if (o.runDir.empty()) {
@@ -143,6 +173,11 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
     if (o.help) return true;
 
     if (o.output.empty() && o.stills.empty()) o.output = "vorthalimex.mp4";
+    if (!o.output.empty() && !formatGiven && !endsWith(o.output, ".mp4")) {
+        *error = "option --output: '" + o.output + "' does not end in .mp4; the video is an H.264 MP4, " +
+                 "and -f mp4 lets it have another name";
+        return false;
+    }
     if (!o.output.empty()) {
         if (o.fromMs < kFirstFrameMs) {
             *error = "option --from: " + std::to_string(o.fromMs) + " is before the show's first frame (" +
@@ -174,25 +209,32 @@ std::string captureUsage(const std::string& program) {
            "its soundtrack (through the ffmpeg program) and/or into PNG stills. Frame n shows music\n"
            "time 400 + n * 1000 / fps ms, the live show's clock, until beat 608 (" +
            std::to_string(kShowEndMs - 1) + " ms).\n"
-           "Runs on an X display (xvfb-run works) from a directory holding data/ and blow.job.\n"
+           "Draws off-screen (Mesa's EGL; no display or X server needed) from a directory holding\n"
+           "data/ and blow.job.\n"
            "\n"
            "Options:\n"
-           "  -o, --output FILE   write the video to FILE (default vorthalimex.mp4 when no --still\n"
-           "                      is given; with --still and no --output only the stills are made)\n"
+           "  -o, --output FILE   write the video to FILE, a name ending in .mp4 (default\n"
+           "                      vorthalimex.mp4 when no --still is given; with --still and no\n"
+           "                      --output only the stills are made)\n"
+           "  -f, --format mp4    the video's format, the one there is: lets FILE have any name\n"
            "      --fps N         frames per second of the video, 1 to 1000 (default 60)\n"
            "      --size WxH      window and frame size in pixels (default 640x480; even for video)\n"
            "      --from MS       start the video at music time MS (default 400, the first frame)\n"
            "      --to MS         end the video before music time MS (default: the end of the show)\n"
            "      --still MS[=FILE]\n"
-           "                      write the frame at music time MS as a PNG to FILE (default\n"
-           "                      still-MS.png); may be given several times\n"
+           "                      write the frame at music time MS (0 to " + std::to_string(kShowEndMs - 1) + ") as a PNG to\n"
+           "                      FILE, a name ending in .png (default still-MS.png); may be\n"
+           "                      given several times\n"
+           "      --faithful      draw with the reference OpenGL 1.1 path, call for call (default:\n"
+           "                      the fastest path the GL offers, the same picture; or as\n"
+           "                      VX_RENDER_PATH=faithful|fast says)\n"
            "      --run-dir DIR   directory with data/ and blow.job (default: the current one)\n"
            "  -y, --overwrite     replace output files that already exist\n"
            "  -h, --help          show this text\n"
            "\n"
-           "Escape, closing the window or Ctrl+C stops the capture early (exit status 130); the video\n"
-           "keeps the frames done so far. Bad options exit with 2, other failures with 1.\n"
-           "Example: xvfb-run -a " + program + " --run-dir build/release/run -o show.mp4\n";
+           "Ctrl+C (or SIGTERM) stops the capture early with exit status 130; the video keeps the\n"
+           "frames done so far and plays. Bad options exit with 2, other failures with 1.\n"
+           "Example: " + program + " --run-dir build/release/run -o show.mp4\n";
 }
 
 }  // namespace capture

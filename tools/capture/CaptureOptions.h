@@ -21,12 +21,14 @@ struct CaptureOptions {
     std::vector<StillRequest> stills;
     std::string runDir = ".";  // the directory holding data/ and blow.job
     bool overwrite = false;    // replace existing output files
+    bool faithful = false;     // draw on the reference GL 1.1 path (else the start-up choice)
     bool help = false;
 };
 
 // Parses the arguments after the program name. On failure returns false with a one-line reason in
 // *error (naming the option and the value at fault) and leaves *options partly filled. Without
-// --output and --still the video goes to "vorthalimex.mp4".
+// --output and --still the video goes to "vorthalimex.mp4". The video's name must end in .mp4
+// (any name with -f mp4), a still's in .png; still times lie within the show, 0 to 251,586 ms.
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* options,
                          std::string* error);
 

@@ -72,7 +72,8 @@ std::vector<std::string> ffmpegArguments(const std::string& program, const Video
         // Silence after the soundtrack's end, so that a short soundtrack never shortens the picture.
         "-af", "apad", "-c:a", "aac", "-b:a", "192k",
         // Exactly the picture's length; -shortest also ends the sound with a capture cut short.
-        "-t", seconds(s.duration), "-shortest", "-movflags", "+faststart", s.output,
+        // An MP4 whatever the file's name says.
+        "-t", seconds(s.duration), "-shortest", "-f", "mp4", "-movflags", "+faststart", s.output,
     };
 }
 

@@ -1,5 +1,7 @@
 // vorthalimex-capture: renders the show offline at a fixed frame rate into an MP4 video with its
 // soundtrack and/or PNG stills, on the same window, content and frame composer as the live show.
+// The window is an off-screen one (SDL's off-screen driver on Mesa's EGL): no display is needed,
+// and nothing that happens to one (xvfb-run kills its X server on Ctrl+C) can end the capture.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,9 +19,11 @@
 #include "OutputFiles.h"
 #include "Progress.h"
 #include "VideoEncoder.h"
-#include "app/FatalError.h"
 #include "app/GlWindow.h"
 #include "content/DemoContent.h"
+#include "content/RenderPath.h"
+#include "platform/FatalError.h"
+#include "platform/WindowSystem.h"
 
 namespace {
 
@@ -75,14 +80,14 @@ bool prepare(capture::CaptureOptions& options, const capture::FramePlan& plan, s
 
 int runCapture(capture::CaptureOptions options) {
     using namespace capture;
-    const bool video = !options.output.empty();
+    bool video = !options.output.empty();
     const FramePlan plan = planFrames(options.fps, options.fromMs, options.toMs);
     std::string error;
     if (!prepare(options, plan, &error)) return fail(error);
 
     // The show's own fatal reports would put up a box and carry on; a capture stops instead.
     std::vector<std::string> contentErrors;
-    app::setFatalErrorHandler([&contentErrors](const std::string& text) { contentErrors.push_back(text); });
+    platform::setFatalErrorHandler([&contentErrors](const std::string& text) { contentErrors.push_back(text); });
     auto printContentErrors = [&]() {
         for (const auto& text : contentErrors) std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
     };
@@ -91,11 +96,20 @@ int runCapture(capture::CaptureOptions options) {
         return fail("the show did not load or draw cleanly (is --run-dir the directory with data/ and blow.job?)");
     };
 
-    // The show's window, as a window (never full screen) of the capture's size.
+    // Ctrl+C from here on stops the capture between two frames, keeping what is done.
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    auto stoppedBeforeTheFirstFrame = [&]() {
+        std::fprintf(stderr, "stopped before the first frame: nothing written\n");
+        return 130;
+    };
+
+    // The show's window, as a window (never full screen) of the capture's size, off-screen.
     app::GlWindow window;
-    if (!window.create(options.width, options.height, false)) {
+    if (!window.create(platform::createOffscreenWindowSystem(), options.width, options.height, false)) {
         printContentErrors();
-        return fail("cannot open the window (is there an X display? xvfb-run -a provides one)");
+        return fail("cannot make an off-screen OpenGL context (Mesa's EGL: the Debian packages libegl1 and "
+                    "libegl-mesa0)");
     }
     // A window manager may count its frame in or resize the window; the capture draws at the
     // size asked, whatever the window events said.
@@ -105,8 +119,11 @@ int runCapture(capture::CaptureOptions options) {
             window.setViewport(options.width, options.height);
     };
     pumpAndKeepSize();
-    content::DemoContent content(&window);
+    std::optional<content::RenderPath> requestedPath;
+    if (options.faithful) requestedPath = content::RenderPath::Faithful;
+    content::DemoContent content(&window, content::renderPathAtStartUp(requestedPath, kProgram));
     if (!contentErrors.empty()) return reportContentErrors();
+    if (interrupted) return stoppedBeforeTheFirstFrame();
 
     VideoEncoder encoder;
     if (video) {
@@ -121,14 +138,14 @@ int runCapture(capture::CaptureOptions options) {
         if (!encoder.start(settings, &error)) return fail(error);
     }
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     std::vector<int> stillTimes;
     for (const auto& s : options.stills) stillTimes.push_back(s.ms);
     FramePlan videoPlan = plan;
     if (!video) videoPlan.frameCount = 0;
     const std::vector<DrawStep> draws = planDraws(videoPlan, stillTimes);
     const bool terminal = isatty(STDERR_FILENO);
+    std::fprintf(stderr, "drawing %zu frame(s) at %dx%d on the %s path; Ctrl+C stops early and keeps what is done\n",
+                 draws.size(), options.width, options.height, content::renderPathName(content.renderPath));
     Progress progress(static_cast<int64_t>(draws.size()), now());
     bool stopped = false;
     int64_t videoFrames = 0;
@@ -160,6 +177,13 @@ int runCapture(capture::CaptureOptions options) {
     std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", progress.line().c_str());
     if (!contentErrors.empty()) return reportContentErrors();
 
+    if (stopped && video && videoFrames == 0) {
+        // Stopped before the video's first frame: there is no video to keep.
+        encoder.finish(&error);
+        unlink(options.output.c_str());
+        if (written.empty()) return stoppedBeforeTheFirstFrame();
+        video = false;
+    }
     if (video) {
         if (!encoder.finish(&error)) return fail("the video was not finished: " + error);
         const double elapsed = progress.elapsedSeconds();

@@ -31,8 +31,8 @@ TEST(CaptureOptions, DefaultsCaptureTheWholeShowAt60FpsInto640x480) {
 
 TEST(CaptureOptions, ReadsEveryOptionInBothSpellings) {
     const CaptureOptions o = parseOk({"--fps=25", "--size", "800x600", "--from", "1000", "--to=5000", "-o",
-                                      "a.mp4", "--still", "-250", "--still=7000=title.png", "--run-dir",
-                                      "run", "-y"});
+                                      "a.mp4", "--still", "250", "--still=7000=title.png", "--run-dir",
+                                      "run", "-y", "--faithful"});
     EXPECT_EQ(o.fps, 25);
     EXPECT_EQ(o.width, 800);
     EXPECT_EQ(o.height, 600);
@@ -40,12 +40,41 @@ TEST(CaptureOptions, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(o.toMs, 5000);
     EXPECT_EQ(o.output, "a.mp4");
     ASSERT_EQ(o.stills.size(), 2u);
-    EXPECT_EQ(o.stills[0].ms, -250);
-    EXPECT_EQ(o.stills[0].path, "still--250.png");
+    EXPECT_EQ(o.stills[0].ms, 250);
+    EXPECT_EQ(o.stills[0].path, "still-250.png");
     EXPECT_EQ(o.stills[1].ms, 7000);
     EXPECT_EQ(o.stills[1].path, "title.png");
     EXPECT_EQ(o.runDir, "run");
     EXPECT_TRUE(o.overwrite);
+    EXPECT_TRUE(o.faithful);
+    EXPECT_FALSE(parseOk({}).faithful);
+}
+
+// The video is an MP4 and stills are PNGs: names say so (in any case), or -f mp4 vouches for the
+// video's; still times cover the show from 0 to its last millisecond, 251,586.
+TEST(CaptureOptions, NamesAndStillTimesThatAreAccepted) {
+    const struct {
+        std::vector<std::string> args;
+        const char* output;
+        const char* still;
+        int ms;
+    } cases[] = {
+        {{"-o", "show.MP4"}, "show.MP4", nullptr, 0},
+        {{"-f", "mp4", "-o", "show.avi"}, "show.avi", nullptr, 0},
+        {{"--format=mp4", "-o", "show"}, "show", nullptr, 0},
+        {{"--still", "0"}, "", "still-0.png", 0},
+        {{"--still", "251586=last.PNG"}, "", "last.PNG", 251586},
+        {{"--still", "399=a/b.png"}, "", "a/b.png", 399},
+    };
+    for (const auto& c : cases) {
+        const CaptureOptions o = parseOk(c.args);
+        EXPECT_EQ(o.output, c.output) << c.args.back();
+        if (c.still) {
+            ASSERT_EQ(o.stills.size(), 1u) << c.args.back();
+            EXPECT_EQ(o.stills[0].path, c.still);
+            EXPECT_EQ(o.stills[0].ms, c.ms);
+        }
+    }
 }
 
 TEST(CaptureOptions, StillsAloneMakeNoVideoAndMayHaveAnOddSizeOrAnyTime) {
@@ -82,6 +111,20 @@ TEST(CaptureOptions, BadArgumentsAreRefusedWithTheReason) {
         {{"--still", "5="}, "option --still: no file name after '='"},
         {{"--output", ""}, "option --output needs a file name"},
         {{"--overwrite=yes"}, "option --overwrite takes no value"},
+        {{"--faithful=1"}, "option --faithful takes no value"},
+        {{"-o", "x.gif"}, "option --output: 'x.gif' does not end in .mp4; the video is an H.264 MP4, and -f mp4"},
+        {{"-o", "x.avi"}, "option --output: 'x.avi' does not end in .mp4"},
+        {{"-o", "mp4"}, "option --output: 'mp4' does not end in .mp4"},
+        {{"--still", "5000", "-o", "x.mkv"}, "option --output: 'x.mkv' does not end in .mp4"},
+        {{"-f", "avi", "-o", "x.avi"}, "option -f: 'avi' is not a format the capture writes (mp4)"},
+        {{"--format", "MP4"}, "option --format: 'MP4' is not a format"},
+        {{"-f"}, "option -f needs a value"},
+        {{"--still", "30000=t.jpg"}, "option --still: 't.jpg' does not end in .png; stills are PNG pictures"},
+        {{"--still", "30000=png"}, "option --still: 'png' does not end in .png"},
+        {{"--still", "999999"}, "option --still: 999999 ms is outside the show (0 to 251586 ms)"},
+        {{"--still", "251587=end.png"}, "option --still: 251587 ms is outside the show (0 to 251586 ms)"},
+        {{"--still", "-5"}, "option --still: -5 ms is outside the show (0 to 251586 ms)"},
+        {{"--still", "-1=a.png"}, "option --still: -1 ms is outside the show"},
     };
     for (const auto& c : cases) {
         CaptureOptions options;
