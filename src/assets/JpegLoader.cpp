@@ -9,8 +9,8 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "app/FatalError.h"
 #include "assets/FilePath.h"
+#include "platform/FatalError.h"
 
 namespace assets {
 
@@ -125,7 +125,7 @@ std::unique_ptr<Texture> loadJpegTexture(const std::string& path, int filterQual
     int height = 0;
     std::unique_ptr<unsigned char[]> pixels;
     if (!decodeJpegFile(path.c_str(), width, height, pixels)) {
-        app::reportFatalError(path + " error loading jpeg.");
+        platform::reportFatalError(path + " error loading jpeg.");
         return nullptr;
     }
     return std::make_unique<Texture>(std::move(pixels), width, height, 24, filterQuality);

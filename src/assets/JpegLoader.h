@@ -26,7 +26,7 @@ int decodeJpegMemory(const unsigned char* data, std::size_t size, int& width, in
                      std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes = kMaxImageBytes);
 
 // Decodes `path` into an RGB image texture (Texture image constructor, 24 bits per pixel).
-// On failure reports path + " error loading jpeg." through app::reportFatalError and returns null.
+// On failure reports path + " error loading jpeg." through platform::reportFatalError and returns null.
 std::unique_ptr<Texture> loadJpegTexture(const std::string& path, int filterQuality);
 
 // Decodes `path` and tiles it into a power-of-two texture of at most 512 x 512: each side is the

@@ -8,8 +8,8 @@
 
 #include <png.h>
 
-#include "app/FatalError.h"
 #include "assets/FilePath.h"
+#include "platform/FatalError.h"
 
 namespace assets {
 
@@ -135,7 +135,7 @@ std::unique_ptr<Texture> loadPngTexture(const std::string& path, int filterQuali
     std::unique_ptr<unsigned char[]> pixels;
     decodePngFile(path.c_str(), width, height, pixels);
     if (width == -1) {
-        app::reportFatalError(path + " error loading png.");
+        platform::reportFatalError(path + " error loading png.");
         return nullptr;
     }
     return std::make_unique<Texture>(std::move(pixels), width, height, 32, filterQuality);

@@ -27,7 +27,7 @@ bool decodePngMemory(const unsigned char* data, std::size_t size, int& width, in
                      std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes = kMaxImageBytes);
 
 // Decodes `path` into an RGBA image texture (Texture image constructor, 32 bits per pixel).
-// On failure reports path + " error loading png." through app::reportFatalError and returns null.
+// On failure reports path + " error loading png." through platform::reportFatalError and returns null.
 std::unique_ptr<Texture> loadPngTexture(const std::string& path, int filterQuality);
 
 }  // namespace assets

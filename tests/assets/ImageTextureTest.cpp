@@ -8,11 +8,11 @@
 
 #include "AssetFixtures.h"
 #include "GlReadback.h"
-#include "app/FatalError.h"
 #include "assets/JpegLoader.h"
 #include "assets/PngLoader.h"
 #include "datafiles/ArchiveWriter.h"
 #include "datafiles/DataFile.h"
+#include "platform/FatalError.h"
 #include "support/GlTestContext.h"
 
 namespace {
@@ -25,13 +25,13 @@ class ImageTextureTest : public testsupport::GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        previous = app::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
+        previous = platform::setFatalErrorHandler([this](const std::string& text) { reports.push_back(text); });
     }
-    void TearDown() override { app::setFatalErrorHandler(previous); }
+    void TearDown() override { platform::setFatalErrorHandler(previous); }
 
     assettest::ScratchDir dir;
     std::vector<std::string> reports;
-    app::FatalErrorHandler previous;
+    platform::FatalErrorHandler previous;
 };
 
 TEST_F(ImageTextureTest, JpegTextureHoldsRgbBytes) {
