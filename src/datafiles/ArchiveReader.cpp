@@ -1,8 +1,10 @@
 #include "datafiles/ArchiveReader.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "datafiles/ArchiveReaderState.h"
 #include "datafiles/Crc32.h"
@@ -21,6 +23,7 @@ constexpr uint8_t kFileBlock = 0x74;
 constexpr uint8_t kSubBlock = 0x77;
 constexpr uint16_t kSolidArchive = 0x0008;
 constexpr uint16_t kEnciphered = 0x0004;
+constexpr uint16_t kContinuesSolid = 0x0010;
 constexpr uint16_t kHasDataArea = 0x8000;
 constexpr uint8_t kStoredMethod = 0x30;
 constexpr uint8_t kMinVersion = 13;
@@ -62,39 +65,98 @@ ArchiveFileHeader parseFileHeader(const uint8_t* p) {
 
 bool seekTo(std::FILE* f, int64_t pos) { return pos >= 0 && fseeko(f, off_t(pos), SEEK_SET) == 0; }
 
-enum class ScanResult { Nothing, FileHeader, SubBlock };
+// ---- The block decoder shared by extractMember and the walk ----
 
-// Walks blocks from the current position to the next file header or sub-block. At a file header
-// the member's name is read and the position is left after it. A block with a headSize below 7, a
-// header cut short by the end of the archive, or a file header too small for its own name ends the
-// scan with nothing found.
-ScanResult findNextFileHeader(ArchiveReaderState& state) {
+enum class StartResult { Ok, NotAnArchive, MainHeaderCut };
+
+// The marker and the main header at the start of the archive; the position is left after them.
+StartResult readArchiveStart(ArchiveReaderState& state) {
+  std::FILE* f = state.archive;
+  uint8_t marker[kMarkerSize];
+  if (!seekTo(f, 0) || std::fread(marker, 1, kMarkerSize, f) != kMarkerSize) return StartResult::NotAnArchive;
+  if (std::memcmp(marker, kRarMarker, kMarkerSize) != 0 && std::memcmp(marker, kAltMarker, kMarkerSize) != 0)
+    return StartResult::NotAnArchive;
+  uint8_t raw[kMainHeaderSize];
+  if (std::fread(raw, 1, kMainHeaderSize, f) != kMainHeaderSize) return StartResult::MainHeaderCut;
+  state.mainHeader = parseMainHeader(raw);
+  return StartResult::Ok;
+}
+
+enum class ScanResult { End, FileHeader, SubBlock, Damaged };
+
+struct ScanOptions {
+  bool passSubBlocks = false;  // the walk passes over sub-blocks; extractMember stops at them
+  bool wholeHeader = false;    // read the whole header: the stored name and the header CRC
+  int64_t archiveSize = -1;    // when known: blocks must end within it
+};
+
+// Walks blocks from the current position to the next file header (or sub-block). At a file header
+// the member's name is read and the position is left after it (after the whole header with
+// `wholeHeader`). A block with a headSize below 7, a header cut short by the end of the archive,
+// or a file header too small for its own name is damage. A block header shorter than 32 bytes at
+// the very end of the archive is a block of its own when it is not a file header and holds its
+// fields. At the end, at damage and at a sub-block, the file header read before is kept and the
+// position moves back to the block's start.
+ScanResult findNextFileHeader(ArchiveReaderState& state, const ScanOptions& options) {
   const ArchiveFileHeader kept = state.fileHeader;
   std::FILE* f = state.archive;
   uint8_t raw[kFileHeaderSize];
-  ScanResult result = ScanResult::Nothing;
+  ScanResult result = ScanResult::End;
   for (;;) {
     state.blockStart = int64_t(ftello(f));
     const size_t got = std::fread(raw, 1, kFileHeaderSize, f);
     if (got == 0) break;  // the end of the archive
-    if (got < kFileHeaderSize) return ScanResult::Nothing;
+    if (got < 7) {
+      result = ScanResult::Damaged;
+      break;
+    }
     const ArchiveFileHeader h = parseFileHeader(raw);
-    if (h.headSize < 7) return ScanResult::Nothing;
-    state.nextBlockStart = state.blockStart + h.headSize + ((h.flags & kHasDataArea) ? int64_t(h.packSize) : 0);
+    const bool dataArea = (h.flags & kHasDataArea) != 0;
+    if (h.headSize < 7 || (got < kFileHeaderSize && (h.headType == kFileBlock || h.headSize > got ||
+                                                     (dataArea && got < 11)))) {
+      result = ScanResult::Damaged;
+      break;
+    }
+    state.nextBlockStart = state.blockStart + h.headSize + (dataArea ? int64_t(h.packSize) : 0);
+    if (options.archiveSize >= 0 && state.nextBlockStart > options.archiveSize) {
+      result = ScanResult::Damaged;
+      break;
+    }
     if (h.headType == kFileBlock) {
-      if (h.headSize < kFileHeaderSize + h.nameSize) return ScanResult::Nothing;
+      if (h.headSize < kFileHeaderSize + h.nameSize) {
+        result = ScanResult::Damaged;
+        break;
+      }
       char name[kMaxNameLength + 1] = {};
       const size_t nameLength = h.nameSize < kMaxNameLength ? h.nameSize : kMaxNameLength;
-      if (std::fread(name, 1, nameLength, f) != nameLength) return ScanResult::Nothing;
+      if (std::fread(name, 1, nameLength, f) != nameLength) {
+        result = ScanResult::Damaged;
+        break;
+      }
+      if (options.wholeHeader) {
+        std::vector<uint8_t> whole(h.headSize);
+        std::memcpy(whole.data(), raw, kFileHeaderSize);
+        std::memcpy(whole.data() + kFileHeaderSize, name, nameLength);
+        const size_t rest = h.headSize - kFileHeaderSize - nameLength;
+        if (std::fread(whole.data() + kFileHeaderSize + nameLength, 1, rest, f) != rest) {
+          result = ScanResult::Damaged;
+          break;
+        }
+        state.storedName.assign(reinterpret_cast<const char*>(whole.data()) + kFileHeaderSize, h.nameSize);
+        state.headerCrcOk = (crc32(whole.data() + 2, whole.size() - 2) & 0xFFFF) == h.headCrc;
+      }
       state.fileHeader = h;
       state.currentName = name;  // up to the first zero byte
       return ScanResult::FileHeader;
     }
-    if (h.headType == kSubBlock) {
+    if (h.headType == kSubBlock && !options.passSubBlocks) {
       result = ScanResult::SubBlock;
       break;
     }
-    if (!seekTo(f, state.nextBlockStart)) return ScanResult::Nothing;
+    if (!seekTo(f, state.nextBlockStart)) {
+      result = ScanResult::Damaged;
+      break;
+    }
   }
   state.fileHeader = kept;
   seekTo(f, state.blockStart);
@@ -113,11 +175,50 @@ std::string foldName(const std::string& name) {
   return folded;
 }
 
-// Decodes (or, when it is stored and passed over, skips) the current member. For the member asked
-// for, true when its whole content arrived and matches its CRC-32.
-bool processMember(ArchiveReaderState& state) {
+// ---- The window ----
+
+// One window per thread, lent to one call at a time: allocating and clearing 1 MiB for every
+// call would cost more than most calls do.
+thread_local std::unique_ptr<uint8_t[]> threadWindow;
+
+// Lends the thread's window to `state` for one call and takes it back at the end. The window is
+// zeroed where a stream starts: the decoder clears it itself for a member that starts a stream;
+// a member that continues one but is the first decoded since the stream state was last fresh
+// (the first of a call, say) finds it cleared here.
+class WindowLease {
+ public:
+  explicit WindowLease(ArchiveReaderState& state) : state_(state) {}
+  ~WindowLease() {
+    if (state_.window) threadWindow = std::move(state_.window);
+  }
+  WindowLease(const WindowLease&) = delete;
+  WindowLease& operator=(const WindowLease&) = delete;
+
+  // Before a member is decompressed. False when no window can be had.
+  bool prepare(bool continuesStream) {
+    if (!state_.window) {
+      state_.window = std::move(threadWindow);
+      if (!state_.window) state_.window.reset(new (std::nothrow) uint8_t[kWindowSize]);
+      if (!state_.window) return false;
+    }
+    if (continuesStream && !streamStarted_) std::memset(state_.window.get(), 0, kWindowSize);
+    streamStarted_ = true;
+    return true;
+  }
+  // The decoder state is fresh again (a new record): the next continuing member finds zeros.
+  void forgetStream() { streamStarted_ = false; }
+
+ private:
+  ArchiveReaderState& state_;
+  bool streamStarted_ = false;
+};
+
+// ---- Members ----
+
+// Sets up the packed input of the current member, its cipher and the decoder's byte count, and
+// moves to its data.
+bool startMember(ArchiveReaderState& state) {
   const ArchiveFileHeader& h = state.fileHeader;
-  if (h.unpVer < kMinVersion || h.unpVer > kMaxVersion) return false;
   state.cipherVersion = 0;
   if (!state.passPhrase.empty() && (h.flags & kEnciphered)) {
     state.cipherVersion = h.unpVer;
@@ -126,10 +227,19 @@ bool processMember(ArchiveReaderState& state) {
   state.packedLeft = h.packSize;
   state.decoder.bytesToProduce = h.unpSize;
   // The packed data starts after the whole header, which may hold more than the name.
-  if (!seekTo(state.archive, state.blockStart + h.headSize)) return false;
+  return seekTo(state.archive, state.blockStart + h.headSize);
+}
+
+// Decodes (or, when it is stored and passed over, skips) the current member. For the member asked
+// for, true when its whole content arrived and matches its CRC-32.
+bool processMember(ArchiveReaderState& state, WindowLease& window) {
+  const ArchiveFileHeader& h = state.fileHeader;
+  if (h.unpVer < kMinVersion || h.unpVer > kMaxVersion) return false;
+  if (!startMember(state)) return false;
   if (h.method == kStoredMethod) {
     if (state.output) copyStoredMember(state);
   } else {
+    if (!window.prepare((h.flags & kContinuesSolid) != 0)) return false;
     decompressMember(state);
   }
   if (!state.output) return true;
@@ -138,43 +248,54 @@ bool processMember(ArchiveReaderState& state) {
 
 struct OutputGuard {
   uint8_t*& output;
-  ~OutputGuard() { std::free(output); }
+  ~OutputGuard() {
+    std::free(output);
+    output = nullptr;
+  }
 };
+
+int64_t archiveSizeOf(std::FILE* f) {
+  if (fseeko(f, 0, SEEK_END) != 0) return -1;
+  return int64_t(ftello(f));
+}
+
+// Allocates the output of the current member when its size can come from its packed data.
+bool allocateOutput(ArchiveReaderState& state, int64_t archiveSize, MemberOutcome* why = nullptr) {
+  const ArchiveFileHeader& h = state.fileHeader;
+  const int64_t dataStart = state.blockStart + h.headSize;
+  if (!isPlausibleSize(h, uint64_t(archiveSize > dataStart ? archiveSize - dataStart : 0))) {
+    if (why) *why = MemberOutcome::ImplausibleSize;
+    return false;
+  }
+  state.output = static_cast<uint8_t*>(std::malloc(h.unpSize > 0 ? h.unpSize : 1));
+  if (!state.output) {
+    if (why) *why = MemberOutcome::OutOfMemory;
+    return false;
+  }
+  state.delivered = 0;
+  return true;
+}
 
 // The steps after the archive is open; on success the output buffer is handed over in `data`.
 bool extractFromOpenArchive(ArchiveReaderState& state, uint8_t*& data, uint32_t& size) {
   std::FILE* f = state.archive;
-  uint8_t marker[kMarkerSize];
-  if (!seekTo(f, 0) || std::fread(marker, 1, kMarkerSize, f) != kMarkerSize) return false;
-  if (std::memcmp(marker, kRarMarker, kMarkerSize) != 0 && std::memcmp(marker, kAltMarker, kMarkerSize) != 0)
-    return false;
-  uint8_t raw[kMainHeaderSize];
-  if (std::fread(raw, 1, kMainHeaderSize, f) != kMainHeaderSize) return false;
-  state.mainHeader = parseMainHeader(raw);
-
-  if (fseeko(f, 0, SEEK_END) != 0) return false;
-  const int64_t archiveSize = int64_t(ftello(f));
-
-  state.window.reset(new (std::nothrow) uint8_t[kWindowSize]());
-  if (!state.window) return false;
+  if (readArchiveStart(state) != StartResult::Ok) return false;
+  const int64_t archiveSize = archiveSizeOf(f);
+  if (archiveSize < 0) return false;
   if (!seekTo(f, int64_t(kMarkerSize) + state.mainHeader.headSize)) return false;
 
+  WindowLease window(state);
   const std::string wanted = foldName(state.memberName);
   const bool solid = (state.mainHeader.flags & kSolidArchive) != 0;
   OutputGuard guard{state.output};
   for (;;) {
-    if (findNextFileHeader(state) != ScanResult::FileHeader) return false;
-    const ArchiveFileHeader& h = state.fileHeader;
+    if (findNextFileHeader(state, ScanOptions{}) != ScanResult::FileHeader) return false;
     if (foldName(state.currentName) == wanted) {
       state.found = true;
-      const int64_t dataStart = state.blockStart + h.headSize;
-      if (!isPlausibleSize(h, uint64_t(archiveSize > dataStart ? archiveSize - dataStart : 0))) return false;
-      state.output = static_cast<uint8_t*>(std::malloc(h.unpSize > 0 ? h.unpSize : 1));
-      if (!state.output) return false;
-      state.delivered = 0;
+      if (!allocateOutput(state, archiveSize)) return false;
     }
     if (solid || state.found) {
-      if (!processMember(state)) return false;
+      if (!processMember(state, window)) return false;
     }
     if (state.found) break;
     if (!seekTo(f, state.nextBlockStart)) return false;
@@ -191,18 +312,145 @@ void wipe(std::string& secret) {
   secret.clear();
 }
 
+void setPassPhrase(ArchiveReaderState& state, const char* passPhrase) {
+  wipe(state.passPhrase);
+  if (passPhrase) state.passPhrase.assign(passPhrase, strnlen(passPhrase, kMaxPassPhraseLength));
+}
+
 int extract(ArchiveReaderState& state, const std::string& memberName, const char* passPhrase,
             uint8_t*& data, uint32_t& size) {
   data = nullptr;
   size = 0;
   (void)crcTable();
   state.memberName = memberName.substr(0, kMaxNameLength);
-  if (passPhrase) state.passPhrase.assign(passPhrase, strnlen(passPhrase, kMaxPassPhraseLength));
+  setPassPhrase(state, passPhrase);
   const bool ok = extractFromOpenArchive(state, data, size);
-  state.window.reset();
   wipe(state.passPhrase);
   state.cipher = MemberCipher();
   return ok ? 1 : 0;
+}
+
+// The walk over an open archive (see walkArchive).
+WalkResult walkOpenArchive(ArchiveReaderState& state, const WalkOptions& options,
+                           const std::function<bool(const WalkedMember&)>& visit) {
+  WalkResult result;
+  std::FILE* f = state.archive;
+  switch (readArchiveStart(state)) {
+    case StartResult::NotAnArchive: result.end = WalkEnd::NotAnArchive; return result;
+    case StartResult::MainHeaderCut: result.end = WalkEnd::DamagedMainHeader; return result;
+    case StartResult::Ok: break;
+  }
+  if (state.mainHeader.headSize < kMainHeaderSize) {
+    result.end = WalkEnd::DamagedMainHeader;
+    return result;
+  }
+  result.solid = (state.mainHeader.flags & kSolidArchive) != 0;
+  const int64_t archiveSize = archiveSizeOf(f);
+  if (archiveSize < 0 || !seekTo(f, int64_t(kMarkerSize) + state.mainHeader.headSize)) {
+    result.end = WalkEnd::Damaged;
+    result.error = errno;
+    return result;
+  }
+
+  WindowLease window(state);
+  OutputGuard guard{state.output};
+  bool asked = false;
+  // In a solid archive: whether the decoder holds the stream as the member before left it.
+  bool streamCarried = true;
+  const ScanOptions scan{true, true, archiveSize};
+  for (size_t index = 0;; ++index) {
+    const ScanResult found = findNextFileHeader(state, scan);
+    if (found == ScanResult::End) break;
+    if (found != ScanResult::FileHeader) {
+      result.end = WalkEnd::Damaged;
+      result.damageOffset = state.blockStart;
+      return result;
+    }
+    const ArchiveFileHeader& h = state.fileHeader;
+    WalkedMember member;
+    member.index = index;
+    member.blockStart = state.blockStart;
+    member.header = h;
+    member.name = state.storedName;
+    member.headerCrcOk = state.headerCrcOk;
+    const bool wanted = options.decode && (!options.wanted || options.wanted(member));
+    const bool compressed = h.method != kStoredMethod;
+    const bool continues = (h.flags & kContinuesSolid) != 0;
+    // A solid stream runs through every compressed member, asked for or not.
+    const bool carry = options.decode && result.solid && compressed;
+    MemberOutcome outcome = MemberOutcome::NotDecoded;
+    if (wanted || carry) {
+      if (h.unpVer < kMinVersion || h.unpVer > kMaxVersion) {
+        outcome = MemberOutcome::UnsupportedVersion;
+        if (carry) streamCarried = false;
+      } else if (carry && continues && !streamCarried) {
+        outcome = MemberOutcome::StreamBroken;
+      } else {
+        if ((h.flags & kEnciphered) && state.passPhrase.empty() && options.askPassPhrase && !asked) {
+          asked = true;
+          const std::string answer = options.askPassPhrase();
+          setPassPhrase(state, answer.c_str());
+        }
+        const bool needsPhrase = (h.flags & kEnciphered) && state.passPhrase.empty();
+        bool produce = wanted;
+        if (needsPhrase) {
+          outcome = MemberOutcome::NeedsPassPhrase;
+          produce = false;
+        } else if (wanted && !allocateOutput(state, archiveSize, &outcome)) {
+          produce = false;
+        }
+        if (produce || carry) {
+          if (!result.solid && continues && compressed) {
+            // Outside a solid archive a member is decoded on its own, as extractMember does.
+            state.decoder = MemberDecoder();
+            window.forgetStream();
+          }
+          if (!startMember(state)) {
+            result.end = WalkEnd::Damaged;
+            result.error = errno;
+            result.damageOffset = state.blockStart;
+            return result;
+          }
+          if (!compressed) {
+            if (state.output) copyStoredMember(state);
+          } else {
+            if (!window.prepare(continues)) {
+              if (produce) outcome = MemberOutcome::OutOfMemory;
+              produce = false;
+              streamCarried = false;
+            } else {
+              decompressMember(state);
+              if (!continues) streamCarried = true;
+            }
+          }
+          if (produce) {
+            const bool ok = state.delivered == h.unpSize && crc32(state.output, h.unpSize) == h.fileCrc;
+            outcome = ok ? MemberOutcome::Ok : MemberOutcome::CrcMismatch;
+            if (ok) {
+              member.data = state.output;
+              member.size = state.delivered;
+            }
+          }
+        }
+      }
+    }
+    member.outcome = wanted ? outcome : MemberOutcome::NotDecoded;
+    ++result.members;
+    const bool goOn = visit(member);
+    std::free(state.output);
+    state.output = nullptr;
+    if (!goOn) {
+      result.end = WalkEnd::Stopped;
+      return result;
+    }
+    if (!seekTo(f, state.nextBlockStart)) {
+      result.end = WalkEnd::Damaged;
+      result.error = errno;
+      result.damageOffset = state.nextBlockStart;
+      return result;
+    }
+  }
+  return result;
 }
 
 }  // namespace
@@ -257,6 +505,48 @@ int extractMember(const std::string& memberName, const std::string& archivePath,
   const int result = extractMember(memberName, archive, passPhrase, data, size);
   if (archive) std::fclose(archive);
   return result;
+}
+
+WalkResult walkArchive(std::FILE* archive, const WalkOptions& options,
+                       const std::function<bool(const WalkedMember&)>& visit) {
+  (void)crcTable();
+  // The record holds the decoder's tables and input buffer: too big for small thread stacks.
+  const std::unique_ptr<ArchiveReaderState> state = std::make_unique<ArchiveReaderState>();
+  state->archive = archive;
+  setPassPhrase(*state, options.passPhrase.c_str());
+  const WalkResult result = walkOpenArchive(*state, options, visit);
+  wipe(state->passPhrase);
+  state->cipher = MemberCipher();
+  return result;
+}
+
+WalkResult walkArchive(const std::string& archivePath, const WalkOptions& options,
+                       const std::function<bool(const WalkedMember&)>& visit) {
+  std::FILE* archive = std::fopen(archivePath.c_str(), "rb");
+  if (!archive) {
+    WalkResult result;
+    result.end = WalkEnd::CannotOpen;
+    result.error = errno;
+    return result;
+  }
+  const WalkResult result = walkArchive(archive, options, visit);
+  std::fclose(archive);
+  return result;
+}
+
+std::string describeOutcome(MemberOutcome outcome, bool enciphered) {
+  switch (outcome) {
+    case MemberOutcome::NotDecoded: return "not checked";
+    case MemberOutcome::Ok: return "ok";
+    case MemberOutcome::UnsupportedVersion: return "unsupported version";
+    case MemberOutcome::NeedsPassPhrase: return "enciphered: needs a pass phrase";
+    case MemberOutcome::ImplausibleSize: return "damaged header: its size cannot come from its packed data";
+    case MemberOutcome::OutOfMemory: return "not enough memory for its content";
+    case MemberOutcome::CrcMismatch:
+      return enciphered ? "wrong pass phrase or damaged data" : "damaged data (CRC-32 mismatch)";
+    case MemberOutcome::StreamBroken: return "continues a solid stream broken at an earlier member";
+  }
+  return "unknown failure";
 }
 
 ArchiveFileHeader decodeFileHeader(const uint8_t* bytes) { return parseFileHeader(bytes); }

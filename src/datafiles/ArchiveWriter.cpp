@@ -1,6 +1,12 @@
 #include "datafiles/ArchiveWriter.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "datafiles/ArchiveWriterCompressor.h"
@@ -200,17 +206,33 @@ std::vector<uint8_t> ArchiveWriter::finish() { return state_->finish(); }
 
 bool ArchiveWriter::finishToFile(const std::string& path, std::string* error) {
   const std::vector<uint8_t> bytes = finish();
-  const std::string temporary = path + ".partial";
-  auto fail = [&](const std::string& what) {
-    std::remove(temporary.c_str());
-    if (error) *error = path + ": " + what;
+  // A new file beside the target (never an existing one, nor through a link), renamed over it
+  // once complete: a failure leaves the target as it was.
+  std::string temporary = path + ".XXXXXX";
+  auto fail = [&](const std::string& what, int code, bool created) {
+    if (created) ::unlink(temporary.c_str());
+    if (error) *error = path + ": " + what + ": " + std::strerror(code);
     return false;
   };
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return fail("cannot be created");
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (std::fclose(file) != 0 || !written) return fail("cannot be written (disk full?)");
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot be replaced");
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return fail("cannot be created", errno, false);
+  // mkstemp makes the file private; an archive gets the usual permissions.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int code = n < 0 ? errno : ENOSPC;
+      ::close(fd);
+      return fail("cannot be written", code, true);
+    }
+    done += size_t(n);
+  }
+  if (::close(fd) != 0) return fail("cannot be written", errno, true);
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot be replaced", errno, true);
   return true;
 }
 

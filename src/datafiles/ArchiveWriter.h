@@ -90,8 +90,9 @@ class ArchiveWriter {
 
   // Completes the archive and hands back its bytes; the writer takes no more members.
   std::vector<uint8_t> finish();
-  // The same, written to `path`. On failure returns false with a message in `error` (if given)
-  // and leaves no partial file behind.
+  // The same, written to `path` (through a new file beside it, renamed over it when complete).
+  // On failure returns false with a message and its reason in `error` (if given) and leaves no
+  // partial file behind; an earlier file at `path` stays as it was.
   bool finishToFile(const std::string& path, std::string* error = nullptr);
 
  private:

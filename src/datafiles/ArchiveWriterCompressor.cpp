@@ -40,6 +40,9 @@ constexpr size_t kMinAudioBlock = 2048;
 // The audio trial runs every channel count over this much of a block first.
 constexpr size_t kAudioSample = 24 * 1024;
 constexpr size_t kHistorySize = size_t{1} << 20;
+// In a solid stream the history and the members after it share one buffer, which grows up to
+// this size before it slides back to the last kHistorySize bytes.
+constexpr size_t kSlideLimit = 4 * kHistorySize;
 constexpr unsigned kEndSlackBits = 24;
 
 // Slots: a base and a number of extra bits, base[i + 1] = base[i] + 2^bits[i].
@@ -790,14 +793,23 @@ struct MemberCompressor::Impl {
     if (!previous) {
       resetStream();
       buffer.assign(data, data + size);
+      finder.reset(buffer.data(), buffer.size());
+    } else if (buffer.size() + size <= kSlideLimit) {
+      // The member goes on after the history: the finder keeps its chains.
+      memberStart = buffer.size();
+      buffer.insert(buffer.end(), data, data + size);
+      finder.extend(buffer.data(), buffer.size());
     } else {
+      // Only the window's reach of history is kept, and the finder starts over on it. Sliding
+      // only when the buffer has grown to several windows keeps the cost per byte constant,
+      // however small the members.
       const size_t keep = std::min(buffer.size(), kHistorySize);
       buffer.erase(buffer.begin(), buffer.end() - keep);
       buffer.insert(buffer.end(), data, data + size);
       memberStart = keep;
+      finder.reset(buffer.data(), buffer.size());
+      for (size_t p = 0; p < memberStart; ++p) finder.insert(p);
     }
-    finder.reset(buffer.data(), buffer.size());
-    for (size_t p = 0; p < memberStart; ++p) finder.insert(p);
     usedAudio = false;
 
     if (previous) endStream(*previous);

@@ -30,6 +30,16 @@ void MatchFinder::reset(const uint8_t* data, size_t size) {
   // chain_ entries are only reached through head_ and are rewritten on insertion.
 }
 
+void MatchFinder::extend(const uint8_t* data, size_t size) {
+  const size_t before = size_;
+  data_ = data;
+  size_ = size;
+  // Positions within three bytes of the old end went in without their four-byte prefix (and the
+  // last two without the shorter ones). Adding them again only completes them: the prefixes they
+  // had already get the same latest position, and none of them is in a chain yet.
+  for (size_t p = before > 3 ? before - 3 : 0; p < before; ++p) insert(p);
+}
+
 uint32_t MatchFinder::hash3(size_t p) const {
   const uint32_t v = (uint32_t{data_[p]} << 16) | (uint32_t{data_[p + 1]} << 8) | data_[p + 2];
   return (v * 2654435761u) >> (32 - kHash3Bits);

@@ -29,6 +29,11 @@ class MatchFinder {
   // Starts over on `data` (size bytes); positions are indices into it.
   void reset(const uint8_t* data, size_t size);
 
+  // Goes on over `data` (size bytes), which holds the data given before at the same positions
+  // followed by more: the chains are kept, and the last positions of the earlier data, which
+  // lacked the bytes after them, are added in full. `data` may lie elsewhere than before.
+  void extend(const uint8_t* data, size_t size);
+
   // Adds `position` to the chains without searching (needs two bytes after it).
   void insert(size_t position);
 
