@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "datafiles/ArchiveReaderState.h"
 
@@ -71,7 +72,7 @@ uint32_t extraBits(MemberDecoder& d, uint32_t bits) {
 
 // The code length of v (a 16-bit code value with its lowest bit clear): the smallest b of 1..14
 // with v < limit[b], else 15, found by a binary search (limit never decreases).
-uint32_t codeLength(const HuffmanTable& t, uint32_t v) {
+__attribute__((always_inline)) inline uint32_t codeLength(const HuffmanTable& t, uint32_t v) {
   const uint32_t* limit = t.limit;
   if (v < limit[8]) {
     if (v < limit[4]) {
@@ -89,7 +90,7 @@ uint32_t codeLength(const HuffmanTable& t, uint32_t v) {
   return 15;
 }
 
-uint32_t symbolAt(const HuffmanTable& t, uint32_t v, uint32_t bits) {
+__attribute__((always_inline)) inline uint32_t symbolAt(const HuffmanTable& t, uint32_t v, uint32_t bits) {
   const uint32_t index = t.firstIndex[bits] + ((v - t.limit[bits - 1]) >> (16 - bits));
   return t.symbols[index < t.symbolCount ? index : 0];
 }
@@ -103,7 +104,7 @@ struct BitRegister {
   uint64_t bits = 0;
   uint32_t available = 0;
 
-  void fill() {
+  __attribute__((always_inline)) void fill() {
     uint64_t word;
     std::memcpy(&word, input + (bitPos >> 3), 8);
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -112,20 +113,33 @@ struct BitRegister {
     bits = word << (bitPos & 7);
     available = 64 - (bitPos & 7);
   }
-  void skip(uint32_t n) {
+  __attribute__((always_inline)) void skip(uint32_t n) {
     bits <<= n;
     available -= n;
     bitPos += n;
   }
-  // decodeSymbol on the register.
-  uint32_t decode(const HuffmanTable& table) {
+  // Extra bits of a slot with n = 0..16 bits: the value `extraBits` gives at the same position.
+  __attribute__((always_inline)) uint32_t extra(uint32_t n) {
     if (available < 16) fill();
+    const uint32_t value = uint32_t(bits >> 48) >> (16 - n);
+    skip(n);
+    return value;
+  }
+  // decodeSymbol on the register.
+  __attribute__((always_inline)) uint32_t decode(const HuffmanTable& table) {
+    if (available < 16) fill();
+    return decodeFilled(table);
+  }
+  // The same with at least 15 bits known to be in the register.
+  __attribute__((always_inline)) uint32_t decodeFilled(const HuffmanTable& table) {
     const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
     const uint32_t entry = table.quick[v >> (16 - kQuickBits)];
     if (entry != 0) {
       skip(entry >> 12);
       return entry & 0xFFF;
     }
+    // Codes longer than kQuickBits: rare, but decoded in place, as a call would push the state of
+    // the loops that decode out of registers.
     const uint32_t length = codeLength(table, v);
     skip(length);
     return symbolAt(table, v, length);
@@ -452,6 +466,449 @@ void decodeNonLiteral(ArchiveReaderState& state, uint32_t s) {
   }
 }
 
+// One step of the main loop as written out, for the few steps the runs below cannot take (near
+// the window's end or a delivery). Returns false when the decoder's fields must be reloaded.
+void singleStep(ArchiveReaderState& state) {
+  MemberDecoder& d = state.decoder;
+  if (d.audioMode) {
+    const uint32_t s = decodeSymbol(d, d.audioTables[d.currentChannel]);
+    if (s == kAudioTableChangeSymbol) {
+      readCodeTables(state);
+      return;
+    }
+    state.window[d.writePos] = predictAudioByte(d, s);
+    d.writePos += 1;
+    if (++d.currentChannel >= d.channelCount) d.currentChannel = 0;
+    d.bytesToProduce -= 1;
+    return;
+  }
+  const uint32_t s = decodeSymbol(d, d.mainTable);
+  if (s < 256) {
+    state.window[d.writePos] = uint8_t(s);
+    d.writePos += 1;
+    d.bytesToProduce -= 1;
+    return;
+  }
+  decodeNonLiteral(state, s);
+}
+
+// ---- Runs: many steps between the per-step checks ----
+//
+// A run takes steps of the main loop while none of the checks made before each step can fire: the
+// bit position stays below `bitLimit` (no refill, input not exhausted), the write position stays at
+// or below `stop` (no delivery, no wrap of the window, room for the longest match), and bytes remain
+// to be produced. Each step decodes exactly what the plain loop decodes; the hot fields live in
+// locals for the run and go back to the decoder at its end.
+
+struct RunLimits {
+  uint32_t bitLimit;  // steps start only at bit positions below this
+  uint32_t stop;      // ... and at window positions at or below this
+};
+
+// Bytes a step may write past its start in a run of literals and matches: the longest match
+// (260) and a 16-byte tail copy that reads and writes back the bytes after it.
+constexpr uint32_t kMatchRoom = 260 + 16;
+
+using Bytes16 = uint8_t __attribute__((vector_size(16)));
+
+inline Bytes16 load16(const uint8_t* p) {
+  Bytes16 v;
+  std::memcpy(&v, p, 16);
+  return v;
+}
+inline void store16(uint8_t* p, Bytes16 v) { std::memcpy(p, &v, 16); }
+
+// 16 x 0xFF then 16 x 0: the 16 bytes from kTailMask + 16 - r select the first r bytes.
+alignas(16) constexpr uint8_t kTailMask[32] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
+                                               255, 255, 255, 255, 255};
+
+// copyMatch's bytes for a match starting at dst, which neither wraps nor comes within 16 bytes of
+// the window's end. The bytes come out as if copied one at a time, front to back.
+inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint32_t length) {
+  const uint32_t src = (dst - distance) & kWindowMask;
+  if (src + length + 16 > kWindowSize) {
+    // The source wraps (or comes near the end): position by position.
+    for (uint32_t i = 0; i < length; ++i) window[dst + i] = window[(src + i) & kWindowMask];
+    return;
+  }
+  uint8_t* const out = window + dst;
+  const uint8_t* const in = window + src;
+  const int32_t back = int32_t(dst) - int32_t(src);
+  if (back >= 16 || back < 0) {
+    // Each 16-byte load reads bytes already final: at least 16 behind, or ahead of every write
+    // (a source ahead holds the window's older bytes, which a byte-wise copy reads too).
+    uint32_t i = 0;
+    for (; i + 16 <= length; i += 16) store16(out + i, load16(in + i));
+    // The last 0..15 bytes: merged into the bytes already there, which go back unchanged.
+    const Bytes16 select = load16(kTailMask + 16 - (length - i));
+    store16(out + i, (load16(in + i) & select) | (load16(out + i) & ~select));
+  } else if (back >= 8) {
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+      uint64_t v;
+      std::memcpy(&v, in + i, 8);
+      std::memcpy(out + i, &v, 8);
+    }
+    for (; i < length; ++i) out[i] = in[i];
+  } else if (back == 1) {
+    std::memset(out, out[-1], length);
+  } else {
+    for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
+  }
+}
+
+// Literals and matches. Returns true when it stopped at the table-change code (already read).
+bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& writePos, int64_t& left,
+           const RunLimits limits) {
+  BitRegister in{d.input, bitPos};
+  uint32_t w = writePos;
+  int64_t n = left;
+  uint32_t recent[4];
+  std::memcpy(recent, d.recentDistances, sizeof recent);
+  uint32_t recentIndex = d.recentIndex, lastDistance = d.lastMatchDistance, lastLength = d.lastMatchLength;
+  const HuffmanTable& mainTable = d.mainTable;
+  const HuffmanTable& distanceTable = d.distanceTable;
+  const HuffmanTable& repeatTable = d.repeatTable;
+  bool tableChange = false;
+
+  while (n >= 0 && w <= limits.stop && in.bitPos < limits.bitLimit) {
+    const uint32_t s = in.decode(mainTable);
+    if (s < 256) {
+      window[w++] = uint8_t(s);
+      --n;
+      continue;
+    }
+    uint32_t length, distance;
+    if (s >= 270) {
+      const uint32_t slot = s - 270;
+      length = kLengthSlots.base[slot] + 3 + in.extra(kLengthSlots.bits[slot]);
+      const uint32_t ds = in.decode(distanceTable);
+      distance = kDistanceSlots.base[ds] + 1 + in.extra(kDistanceSlots.bits[ds]);
+      length += uint32_t(distance >= 0x2000) + uint32_t(distance >= 0x40000);
+    } else if (s == kTableChangeSymbol) {
+      tableChange = true;
+      break;
+    } else if (s == 256) {
+      length = lastLength;
+      distance = lastDistance;
+    } else if (s <= 260) {
+      distance = recent[(recentIndex - (s - 256)) & 3];
+      const uint32_t r = in.decode(repeatTable);
+      length = kLengthSlots.base[r] + 2 + in.extra(kLengthSlots.bits[r]);
+      length += uint32_t(distance >= 0x101) + uint32_t(distance >= 0x2000) + uint32_t(distance >= 0x40000);
+    } else {
+      const uint32_t slot = s - 261;
+      distance = kShortDistanceSlots.base[slot] + 1 + in.extra(kShortDistanceSlots.bits[slot]);
+      length = 2;
+    }
+    recent[recentIndex & 3] = distance;
+    ++recentIndex;
+    lastDistance = distance;
+    lastLength = length;
+    n -= length;
+    copyInWindow(window, w, distance, length);
+    w += length;
+  }
+
+  std::memcpy(d.recentDistances, recent, sizeof recent);
+  d.recentIndex = recentIndex;
+  d.lastMatchDistance = lastDistance;
+  d.lastMatchLength = lastLength;
+  bitPos = in.bitPos;
+  writePos = w;
+  left = n;
+  return tableChange;
+}
+
+// ---- Audio runs ----
+//
+// The predictor's error sums are not kept sample by sample: each channel logs, for the samples of
+// its current block of 32, the symbol, its own delta and the cross delta it saw, and the 11 sums
+// are made from the log when the block is full (or the run ends), 8 samples at a time.
+//
+// The deltas of a sample follow from the own deltas o1..o4 of the channel's last four samples:
+// delta1 = o1, delta2 = o1 - o2, delta3 = o2 - o3, delta4 = o3 - o4. The prediction is therefore
+// 8 lastValue + (w1 + w2) o1 + (w3 - w2) o2 + (w4 - w3) o3 - w4 o4 + w5 crossDelta, the same sum
+// in 32-bit arithmetic, with the deltas kept as a shift of four registers.
+
+using Lanes16 = int16_t __attribute__((vector_size(16)));
+using Lanes32 = uint32_t __attribute__((vector_size(16)));
+using Bytes8 = int8_t __attribute__((vector_size(8)));
+
+constexpr uint32_t kBlock = 32;
+constexpr uint32_t kOwnLead = 5;  // own deltas of the five samples before the block
+
+// The log of one channel's current block. Sample i of the block stores its symbol at symbol[i],
+// its own delta at own[i + 5] and the cross delta it saw at cross[i]; own[i..i + 4] hold the own
+// deltas of the five samples before it (the first ones from the channel's state).
+struct BlockLog {
+  alignas(16) int8_t symbol[kBlock];
+  alignas(16) int16_t cross[kBlock];
+  alignas(16) int16_t own[kBlock + kOwnLead + 3];
+};
+
+inline uint32_t magnitude16(int32_t x) { return uint32_t(x < 0 ? -x : x); }
+
+// The 11 sums over samples [from, to) of the block, added to `sums` in the order of `errorSums`.
+__attribute__((noinline)) void partialSums(const BlockLog& h, uint32_t from, uint32_t to, uint32_t sums[11]) {
+  for (uint32_t i = from; i < to; ++i) {
+    const int32_t e = int32_t(h.symbol[i]) * 8;
+    const int32_t o1 = h.own[i + 4], o2 = h.own[i + 3], o3 = h.own[i + 2], o4 = h.own[i + 1];
+    const int32_t x[5] = {o1, o1 - o2, o2 - o3, o3 - o4, h.cross[i]};
+    sums[0] += magnitude16(e);
+    for (int k = 0; k < 5; ++k) {
+      sums[1 + 2 * k] += magnitude16(e - x[k]);
+      sums[2 + 2 * k] += magnitude16(e + x[k]);
+    }
+  }
+}
+
+inline Lanes16 lanesAt(const int16_t* p) {
+  Lanes16 v;
+  std::memcpy(&v, p, 16);
+  return v;
+}
+inline Lanes16 abs16(Lanes16 x) {
+  const Lanes16 sign = x >> 15;
+  return (x ^ sign) - sign;
+}
+// Lanes hold at most 4 x 1,279 (|e| <= 1,024, |delta| <= 255), so int16 lanes cannot overflow.
+inline uint32_t laneTotal(Lanes16 v) {
+  const Lanes32 pairs = (Lanes32)v;
+  const Lanes32 s = (pairs & 0xFFFF) + (pairs >> 16);
+  return s[0] + s[1] + s[2] + s[3];
+}
+
+// partialSums over the whole block: e stays in registers, each compared quantity is made once
+// for the pair of sums that use it.
+__attribute__((noinline)) void blockSums(const BlockLog& h, uint32_t sums[11]) {
+  Lanes16 e[4];
+  for (uint32_t j = 0; j < 4; ++j) {
+    Bytes8 b;
+    std::memcpy(&b, h.symbol + 8 * j, 8);
+    e[j] = __builtin_convertvector(b, Lanes16) << 3;
+  }
+  {
+    Lanes16 acc = abs16(e[0]) + abs16(e[1]) + abs16(e[2]) + abs16(e[3]);
+    sums[0] += laneTotal(acc);
+  }
+#pragma GCC unroll 1
+  for (uint32_t k = 0; k < 5; ++k) {
+    Lanes16 minus = {}, plus = {};
+    for (uint32_t j = 0; j < 4; ++j) {
+      const int16_t* o = h.own + 8 * j;
+      Lanes16 x;
+      if (k == 0) {
+        x = lanesAt(o + 4);
+      } else if (k == 4) {
+        x = lanesAt(h.cross + 8 * j);
+      } else {
+        x = lanesAt(o + 5 - k) - lanesAt(o + 4 - k);
+      }
+      minus += abs16(e[j] - x);
+      plus += abs16(e[j] + x);
+    }
+    sums[1 + 2 * k] += laneTotal(minus);
+    sums[2 + 2 * k] += laneTotal(plus);
+  }
+}
+
+// One channel's predictor in locals for the length of a run: the combined weights of the sum above
+// (k[4] is w5), the last own deltas, the last value.
+struct Lane {
+  int32_t w[5];
+  int32_t k[5];
+  int32_t o1, o2, o3, o4, lastValue;
+  uint32_t sampleCount;
+};
+
+inline void combineWeights(Lane& l) {
+  l.k[0] = l.w[0] + l.w[1];
+  l.k[1] = l.w[2] - l.w[1];
+  l.k[2] = l.w[3] - l.w[2];
+  l.k[3] = -l.w[3];
+  l.k[4] = l.w[4];
+}
+
+// The weight adjustment at the end of a block of 32: the smallest sum (the lowest index on ties)
+// names the weight to lower (odd index) or raise (even index); index 0 changes nothing. Written
+// without branches on the sums, which follow the signal.
+template <uint32_t C>
+inline void adjustWeights(const uint32_t sums[11], Lane& lane) {
+  uint32_t best = 0, bestSum = sums[0];
+  for (uint32_t i = 1; i < 11; ++i) {
+    const bool smaller = sums[i] < bestSum;
+    best = smaller ? i : best;
+    bestSum = smaller ? sums[i] : bestSum;
+  }
+  int32_t* const w = lane.w;
+  for (uint32_t k = 0; k < 5; ++k) {
+    const int32_t lower = int32_t(best == 2 * k + 1) & int32_t(w[k] >= -16);
+    const int32_t raise = int32_t(best == 2 * k + 2) & int32_t(w[k] < 16);
+    w[k] += raise - lower;
+  }
+  combineWeights(lane);
+}
+
+template <uint32_t c>
+using Channel = std::integral_constant<uint32_t, c>;
+
+// Audio samples of C channels. Samples go in batches that end where a channel fills its block;
+// the block's sums and the weight adjustment are made between batches, so that the loop over
+// samples makes no calls and the predictors' state stays in registers. A batch is either whole
+// rounds of all channels, with one look at the input per round and none at the bounds (the round
+// count respects them all), or, near the bounds and when a round is under way, one sample with
+// every check. Returns true when it stopped at the table-change code (already read).
+template <uint32_t C>
+__attribute__((noinline)) bool runAudio(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos,
+                                        uint32_t& writePos, int64_t& left, const RunLimits limits) {
+  BitRegister in{d.input, bitPos};
+  uint32_t w = writePos;
+  // Samples left by the write position and by the bytes to produce.
+  uint32_t budget = uint32_t(std::min<uint64_t>(uint64_t(left) + 1, limits.stop - writePos + 1));
+  const uint32_t bitLimit = limits.bitLimit;
+  int32_t cross = d.crossDelta;
+  Lane lanes[C];
+  BlockLog logs[C];
+  uint32_t carried[C][11];  // error sums of the current blocks from before the run
+  uint32_t from[C];         // first sample of the current block logged in this run
+  for (uint32_t c = 0; c < C; ++c) {
+    const AudioChannelState& v = d.channels[c];
+    Lane& l = lanes[c];
+    l.w[0] = v.w1, l.w[1] = v.w2, l.w[2] = v.w3, l.w[3] = v.w4, l.w[4] = v.w5;
+    combineWeights(l);
+    // The own deltas behind delta1..delta4 (see above), exact for any state.
+    l.o1 = v.ownDelta;
+    l.o2 = v.delta1;
+    l.o3 = l.o2 - v.delta2;
+    l.o4 = l.o3 - v.delta3;
+    l.lastValue = v.lastValue;
+    l.sampleCount = v.sampleCount;
+    std::memcpy(carried[c], v.errorSums, sizeof carried[c]);
+    const uint32_t next = v.sampleCount % kBlock;
+    from[c] = next;
+    int16_t* const own = logs[c].own + next;
+    own[4] = int16_t(l.o1), own[3] = int16_t(l.o2), own[2] = int16_t(l.o3), own[1] = int16_t(l.o4);
+    own[0] = int16_t(l.o4 - v.delta4);
+  }
+
+  uint32_t next = d.currentChannel < C ? d.currentChannel : 0;  // channel of the next sample
+  bool tableChange = false;
+  bool ended = false;
+  // One sample of channel c with `in` holding at least 15 bits; false at the table-change code.
+  auto sample = [&](auto channel) __attribute__((always_inline)) -> bool {
+    constexpr uint32_t c = decltype(channel)::value;
+    const uint32_t s = in.decodeFilled(d.audioTables[c]);
+    if (s == kAudioTableChangeSymbol) {
+      next = c;
+      tableChange = true;
+      return false;
+    }
+    Lane& v = lanes[c];
+    BlockLog& h = logs[c];
+    const uint32_t i = v.sampleCount % kBlock;
+    v.sampleCount += 1;
+    const int32_t sum =
+        8 * v.lastValue + v.k[0] * v.o1 + v.k[1] * v.o2 + v.k[2] * v.o3 + v.k[3] * v.o4 + v.k[4] * cross;
+    h.cross[i] = int16_t(cross);
+    const int32_t value = ((sum >> 3) & 0xFF) - int32_t(s);
+    const int32_t own = int32_t(int8_t(uint8_t(value - v.lastValue)));
+    h.symbol[i] = int8_t(uint8_t(s));
+    h.own[i + kOwnLead] = int16_t(own);
+    v.o4 = v.o3, v.o3 = v.o2, v.o2 = v.o1, v.o1 = cross = own;
+    v.lastValue = value;
+    window[w++] = uint8_t(value);
+    return true;
+  };
+  // Channel c's block, when the batch just made filled it.
+  auto endBlock = [&](auto channel, uint32_t countBefore) __attribute__((always_inline)) {
+    constexpr uint32_t c = decltype(channel)::value;
+    if constexpr (c < C) {
+      if (lanes[c].sampleCount == countBefore || lanes[c].sampleCount % kBlock != 0) return;
+      BlockLog& h = logs[c];
+      uint32_t* const sums = carried[c];
+      if (from[c] == 0)
+        blockSums(h, sums);
+      else
+        partialSums(h, from[c], kBlock, sums);
+      adjustWeights<C>(sums, lanes[c]);
+      std::memset(sums, 0, sizeof carried[c]);
+      from[c] = 0;
+      std::memcpy(h.own, h.own + kBlock, kOwnLead * sizeof h.own[0]);
+    }
+  };
+
+  while (!ended) {
+    uint32_t countBefore[4] = {};
+    uint32_t rounds = kBlock;
+    for (uint32_t c = 0; c < C; ++c) {
+      countBefore[c] = lanes[c].sampleCount;
+      rounds = std::min(rounds, kBlock - lanes[c].sampleCount % kBlock);
+    }
+    rounds = std::min(rounds, budget / C);
+    // A round takes at most 15 bits per channel.
+    rounds = in.bitPos < bitLimit ? std::min(rounds, (bitLimit - in.bitPos) / (15 * C)) : 0;
+    const uint32_t start = w;
+
+    if (next == 0 && rounds > 0) {
+      for (uint32_t r = rounds; r > 0; --r) {
+        // Three codes fit in a filled register (at least 57 bits).
+        if (in.available < 15 * std::min<uint32_t>(C, 3)) in.fill();
+        if (!sample(Channel<0>())) break;
+        if constexpr (C > 1)
+          if (!sample(Channel<1>())) break;
+        if constexpr (C > 2)
+          if (!sample(Channel<2>())) break;
+        if constexpr (C > 3) {
+          if (in.available < 15) in.fill();
+          if (!sample(Channel<3>())) break;
+        }
+      }
+    } else if (budget == 0 || in.bitPos >= bitLimit) {
+      ended = true;
+    } else {
+      if (in.available < 15) in.fill();
+      bool done = false;
+      switch (next) {
+        case 0: done = sample(Channel<0>()); break;
+        case 1: if constexpr (C > 1) done = sample(Channel<1>()); break;
+        case 2: if constexpr (C > 2) done = sample(Channel<2>()); break;
+        default: if constexpr (C > 3) done = sample(Channel<3>()); break;
+      }
+      if (done) next = next + 1 == C ? 0 : next + 1;
+    }
+    budget -= w - start;
+    if (tableChange) ended = true;
+    endBlock(Channel<0>(), countBefore[0]);
+    endBlock(Channel<1>(), countBefore[1]);
+    endBlock(Channel<2>(), countBefore[2]);
+    endBlock(Channel<3>(), countBefore[3]);
+  }
+
+  // Back into the decoder, with the error sums of the samples since the last full block.
+  for (uint32_t c = 0; c < C; ++c) {
+    AudioChannelState& v = d.channels[c];
+    const Lane& l = lanes[c];
+    v.w1 = l.w[0], v.w2 = l.w[1], v.w3 = l.w[2], v.w4 = l.w[3], v.w5 = l.w[4];
+    const uint32_t nextIndex = l.sampleCount % kBlock;
+    const int16_t* const own = logs[c].own + nextIndex;
+    v.ownDelta = l.o1;
+    v.delta1 = l.o2;
+    v.delta2 = l.o2 - l.o3;
+    v.delta3 = l.o3 - l.o4;
+    v.delta4 = l.o4 - own[0];
+    v.lastValue = l.lastValue;
+    v.sampleCount = l.sampleCount;
+    partialSums(logs[c], from[c], nextIndex, carried[c]);
+    std::memcpy(v.errorSums, carried[c], sizeof v.errorSums);
+  }
+  d.crossDelta = cross;
+  d.currentChannel = next;
+  left -= w - writePos;
+  bitPos = in.bitPos;
+  writePos = w;
+  return tableChange;
+}
 
 }  // namespace
 
@@ -464,15 +921,12 @@ void decompressMember(ArchiveReaderState& state) {
   refillInput(state, true);
   if (!continuesSolid) readCodeTables(state);
 
-  // The hottest fields live in locals, so that byte stores into the window do not force them
-  // back to memory; they are written back around every call that uses the decoder's fields.
+  // The hottest fields live in locals; they are written back around every call that uses the
+  // decoder's fields.
   uint8_t* const window = state.window.get();
-  const uint8_t* const input = d.input;
   uint32_t pos = d.inputPos, bit = d.inputBit, writePos = d.writePos;
   int64_t left = d.bytesToProduce - 1;
-  // Read-only copies of fields that only the called operations change.
   uint32_t inputEnd = d.inputEnd, flushedPos = d.flushedPos;
-  bool audioMode = d.audioMode;
   auto store = [&] {
     d.inputPos = pos;
     d.inputBit = bit;
@@ -486,10 +940,10 @@ void decompressMember(ArchiveReaderState& state) {
     left = d.bytesToProduce;
     inputEnd = d.inputEnd;
     flushedPos = d.flushedPos;
-    audioMode = d.audioMode;
   };
 
   while (left >= 0) {
+    // The checks made before every step.
     writePos &= kWindowMask;
     if (pos > kRefillMainLoop) {
       store();
@@ -506,56 +960,37 @@ void decompressMember(ArchiveReaderState& state) {
       load();
       if (left < 0) break;
     }
-    // A run of symbols during which none of the checks above can fire: each symbol takes at
-    // most 15 bits and writes at most one window byte. The run ends early at the first symbol
-    // that is not a literal (main table) or at the table-change code (audio); run 1 is the plain
-    // one-symbol step.
-    const uint32_t consumed = pos * 8 + bit;
-    const uint32_t free = flushedPos == writePos ? kWindowSize : (flushedPos - writePos) & kWindowMask;
-    uint64_t extra = (uint64_t(kRefillMainLoop + 1) * 8 - 1 - consumed) / 15;
-    extra = std::min<uint64_t>(extra, (uint64_t(inputEnd) * 8 - consumed) / 15);
-    extra = std::min<uint64_t>(extra, kWindowSize - 1 - writePos);
-    extra = std::min<uint64_t>(extra, free - kDeliverMargin);
-    extra = std::min<uint64_t>(extra, uint64_t(left));
-    // Within the run the position is one bit count and the count of bytes still to produce
-    // follows from the bytes written.
-    const uint32_t runStart = writePos;
-    BitRegister in{input, consumed};
-    uint32_t s = 0;
 
-    if (audioMode) {
-      uint32_t channel = d.currentChannel;
-      const uint32_t channels = d.channelCount;
-      for (uint64_t run = extra + 1; run > 0; --run) {
-        s = in.decode(d.audioTables[channel]);
-        if (s == kAudioTableChangeSymbol) break;
-        window[writePos++] = predictSample(d.channels[channel], d.crossDelta, s);
-        if (++channel == channels) channel = 0;
-      }
-      d.currentChannel = channel;
-      pos = in.bitPos >> 3;
-      bit = in.bitPos & 7;
-      left -= writePos - runStart;
-      if (s == kAudioTableChangeSymbol) {
-        store();
-        readCodeTables(state);
-        load();
-      }
+    // The steps until one of those checks could fire again run without them: the bit position
+    // stays at or before the refill point and the end of the valid input, and the write position
+    // stays kDeliverMargin short of the flushed bytes and clear of the window's end.
+    const uint32_t free = flushedPos == writePos ? kWindowSize : (flushedPos - writePos) & kWindowMask;
+    const uint32_t room = d.audioMode ? 1 : kMatchRoom;
+    const RunLimits limits{std::min((kRefillMainLoop + 1) * 8, inputEnd * 8 + 1),
+                           std::min(writePos + (free - kDeliverMargin), kWindowSize - room)};
+    if (writePos > limits.stop) {
+      store();
+      singleStep(state);
+      load();
       continue;
     }
-
-    const HuffmanTable& table = d.mainTable;
-    for (uint64_t run = extra + 1; run > 0; --run) {
-      s = in.decode(table);
-      if (s >= 256) break;
-      window[writePos++] = uint8_t(s);
+    uint32_t bitPos = pos * 8 + bit;
+    bool tableChange;
+    if (!d.audioMode) {
+      tableChange = runLz(d, window, bitPos, writePos, left, limits);
+    } else {
+      switch (d.channelCount) {
+        case 1: tableChange = runAudio<1>(d, window, bitPos, writePos, left, limits); break;
+        case 2: tableChange = runAudio<2>(d, window, bitPos, writePos, left, limits); break;
+        case 3: tableChange = runAudio<3>(d, window, bitPos, writePos, left, limits); break;
+        default: tableChange = runAudio<4>(d, window, bitPos, writePos, left, limits); break;
+      }
     }
-    pos = in.bitPos >> 3;
-    bit = in.bitPos & 7;
-    left -= writePos - runStart;
-    if (s >= 256) {
+    pos = bitPos >> 3;
+    bit = bitPos & 7;
+    if (tableChange) {
       store();
-      decodeNonLiteral(state, s);
+      readCodeTables(state);
       load();
     }
   }

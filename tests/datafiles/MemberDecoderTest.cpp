@@ -1,7 +1,10 @@
 // The decompressor on small streams written symbol by symbol.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <random>
+#include <vector>
 
 #include "ArchiveTestBuilder.h"
 #include "datafiles/ArchiveReaderState.h"
@@ -144,6 +147,131 @@ TEST(MemberDecoder, TwoAudioChannelsAlternateFromChannelZero) {
   Decoder d;
   EXPECT_EQ(d.run(w.finish(), uint32_t(expected.size())), expected);
   EXPECT_EQ(d.state.decoder.channelCount, 2u);
+}
+
+// The audio predictor as plainly written as it can be, sample by sample, to check the decoder's
+// batched version against: same bytes, same channel state.
+class AudioModel {
+ public:
+  uint8_t sample(uint32_t channel, uint32_t s) {
+    datafiles::AudioChannelState& v = channels[channel];
+    v.sampleCount += 1;
+    v.delta4 = v.delta3;
+    v.delta3 = v.delta2;
+    v.delta2 = v.ownDelta - v.delta1;
+    v.delta1 = v.ownDelta;
+    const int32_t p = ((8 * v.lastValue + v.w1 * v.delta1 + v.w2 * v.delta2 + v.w3 * v.delta3 +
+                        v.w4 * v.delta4 + v.w5 * cross) >> 3) & 0xFF;
+    const int32_t value = p - int32_t(s);
+    const int32_t e = int32_t(int8_t(uint8_t(s))) * 8;
+    const int32_t compared[11] = {0, v.delta1, -v.delta1, v.delta2, -v.delta2, v.delta3, -v.delta3,
+                                  v.delta4, -v.delta4, cross, -cross};
+    for (int i = 0; i < 11; ++i) v.errorSums[i] += uint32_t(std::abs(e - compared[i]));
+    v.ownDelta = cross = int32_t(int8_t(uint8_t(value - v.lastValue)));
+    v.lastValue = value;
+    if (v.sampleCount % 32 == 0) {
+      int best = 0;
+      for (int i = 1; i < 11; ++i)
+        if (v.errorSums[i] < v.errorSums[best]) best = i;
+      for (uint32_t& sum : v.errorSums) sum = 0;
+      int32_t* weights[5] = {&v.w1, &v.w2, &v.w3, &v.w4, &v.w5};
+      if (best > 0) {
+        int32_t& w = *weights[(best - 1) / 2];
+        if (best % 2 == 1 && w >= -16) --w;
+        if (best % 2 == 0 && w < 16) ++w;
+      }
+    }
+    return uint8_t(value);
+  }
+
+  datafiles::AudioChannelState channels[4];
+  int32_t cross = 0;
+};
+
+bool sameState(const datafiles::AudioChannelState& a, const datafiles::AudioChannelState& b) {
+  return a.w1 == b.w1 && a.w2 == b.w2 && a.w3 == b.w3 && a.w4 == b.w4 && a.w5 == b.w5 &&
+         a.delta1 == b.delta1 && a.delta2 == b.delta2 && a.delta3 == b.delta3 && a.delta4 == b.delta4 &&
+         a.ownDelta == b.ownDelta && a.sampleCount == b.sampleCount && a.lastValue == b.lastValue &&
+         std::equal(a.errorSums, a.errorSums + 11, b.errorSums);
+}
+
+TEST(MemberDecoder, AudioStreamsMatchAPlainPredictor) {
+  // Each case: table sets in turn (1 to 4 audio channels, 0 for an LZ set with a few literals),
+  // each with its number of samples; the stream is cut into solid members after `cut` sets. Sets
+  // change channel counts mid-block, so channels reach their blocks of 32 at different points and
+  // the cross delta comes from another channel's sample; long sets cross input refills.
+  struct Case {
+    std::vector<std::pair<uint32_t, uint32_t>> sets;  // (channels, samples)
+    size_t cut;
+  };
+  const Case cases[] = {
+      {{{1, 70000}}, 1},
+      {{{2, 50001}}, 1},
+      {{{3, 40000}}, 1},
+      {{{4, 90003}}, 1},
+      {{{2, 997}, {4, 1501}, {1, 333}, {3, 2000}, {0, 40}, {2, 777}, {4, 5}}, 7},
+      {{{4, 3001}, {3, 1003}, {0, 9}, {1, 4097}}, 2},
+      {{{3, 12345}, {2, 54321}}, 1},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    std::mt19937 rng(100 + index);
+    AudioModel model;
+    uint32_t channel = 0, channels = 1;
+    std::vector<StreamWriter> members(2);
+    std::vector<Bytes> contents(2);
+    Bytes lastLengths;
+    bool lastAudio = false;
+    for (size_t k = 0; k < c.sets.size(); ++k) {
+      const auto [setChannels, samples] = c.sets[k];
+      const size_t m = k < c.cut ? 0 : 1;
+      StreamWriter& w = members[m];
+      if (k == c.cut) w.useTables(lastLengths, lastAudio, channels);
+      if (k > 0) {
+        if (lastAudio)
+          w.audioSymbol(channel, 256);
+        else
+          w.tableChange();
+      }
+      const bool audio = setChannels > 0;
+      // Code lengths differ from set to set and channel to channel; every symbol has a code.
+      Bytes lengths = audio ? Bytes(setChannels * kAudio) : flatLengths();
+      if (audio)
+        for (size_t i = 0; i < lengths.size(); ++i) lengths[i] = uint8_t(8 + (i * 7 + k) % 3);
+      w.tables(lengths, audio, audio ? setChannels : 1, k > 0);
+      lastLengths = lengths;
+      lastAudio = audio;
+      if (!audio) {
+        for (uint32_t i = 0; i < samples; ++i) {
+          const uint8_t b = uint8_t(rng());
+          w.literal(b);
+          contents[m].push_back(b);
+        }
+        continue;
+      }
+      channels = setChannels;
+      if (channel >= channels) channel = 0;
+      for (uint32_t i = 0; i < samples; ++i) {
+        // Mostly small differences, as sound gives; now and then any byte.
+        const uint32_t s = rng() % 16 == 0 ? rng() % 256 : (uniform(rng, 0, 10) + 251) & 255;
+        w.audioSymbol(channel, s);
+        contents[m].push_back(model.sample(channel, s));
+        channel = channel + 1 == channels ? 0 : channel + 1;
+      }
+    }
+    Decoder d;
+    const Bytes first = d.run(members[0].finish(), uint32_t(contents[0].size()));
+    EXPECT_TRUE(first == contents[0]) << "case " << index;
+    if (!contents[1].empty()) {
+      const Bytes second = d.run(members[1].finish(), uint32_t(contents[1].size()), true);
+      EXPECT_TRUE(second == contents[1]) << "case " << index << ", second member";
+    }
+    for (uint32_t ch = 0; ch < 4; ++ch)
+      EXPECT_TRUE(sameState(d.state.decoder.channels[ch], model.channels[ch])) << "case " << index << " channel " << ch;
+    EXPECT_EQ(d.state.decoder.crossDelta, model.cross) << "case " << index;
+    EXPECT_EQ(d.state.decoder.currentChannel, channel) << "case " << index;
+    ++index;
+  }
 }
 
 TEST(MemberDecoder, TableSetsSentAsDifferencesOrWhole) {
