@@ -4,7 +4,8 @@
 #   - packing speed of `vxar create` at the default level (goal: at least 5 MB/s);
 #   - archive size against gzip -9 of the same corpus as one tar stream (goal: smaller);
 #   - extraction throughput of our reader (`vxar extract`, which goes through extractMember)
-#     against unar on the same archive (goal: at least 3x unar and at least 100 MB/s).
+#     against unar on the same archive (goal: at least 3x unar and at least 100 MB/s), for the
+#     whole corpus and for an archive of each kind of content (text, binaries, sound).
 # Each timing is the best of RUNS runs (default 3). Both extractions are checked byte for byte.
 # Usage: bench/archive/archive-benchmark.sh [BUILD_DIR] [MIB_PER_FILE]
 #   BUILD_DIR defaults to build/release and must hold bin/vxar and bin/archive_bench_corpus
@@ -62,9 +63,23 @@ same_tree "$work/ours" "vxar extract"
 unar_time=$(best_time "$work/unar" unar -q -o "$work/unar" -D "$work/corpus.rar")
 same_tree "$work/unar" "unar"
 
+# The same per kind of content (an archive of each corpus folder), ours and unar side by side:
+# "kind bytes ours_wall ours_cpu unar_wall unar_cpu" per line, the whole corpus last.
+kinds=""
+for kind in text bin sound; do
+  "$vxar" create -q "$work/$kind.rar" "$work/corpus/$kind"
+  bytes=$(find "$work/corpus/$kind" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+  ours_kind=$(best_time "$work/ours" "$vxar" extract -q -o "$work/ours" "$work/$kind.rar")
+  diff -r "$work/corpus/$kind" "$work/ours" >/dev/null || { echo "archive-benchmark: vxar extract output differs ($kind)" >&2; exit 1; }
+  unar_kind=$(best_time "$work/unar" unar -q -o "$work/unar" -D "$work/$kind.rar")
+  diff -r "$work/corpus/$kind" "$work/unar" >/dev/null || { echo "archive-benchmark: unar output differs ($kind)" >&2; exit 1; }
+  kinds+="$kind $bytes $ours_kind $unar_kind"$'\n'
+done
+kinds+="all $corpus_bytes $ours_time $unar_time"
+
 awk -v n="$corpus_bytes" -v pack="$pack_time" -v solidt="$solid_time" -v gzipt="$gzip_time" \
     -v size="$archive_bytes" -v solid="$solid_bytes" -v gz="$gzip_bytes" \
-    -v ours="$ours_time" -v unar="$unar_time" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
+    -v ours="$ours_time" -v unar="$unar_time" -v kinds="$kinds" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
   mb = n / 1e6
   split(pack, p, " "); split(solidt, s, " "); split(gzipt, g, " "); split(ours, o, " "); split(unar, u, " ")
   printf "archive benchmark: %.1f MB corpus (text, binaries, PCM sound), best of runs, load average %s\n\n", mb, load
@@ -74,6 +89,17 @@ awk -v n="$corpus_bytes" -v pack="$pack_time" -v solidt="$solid_time" -v gzipt="
   row("tar | gzip -9", gz, g)
   row("extract: our reader (vxar extract)", 0, o)
   row("extract: unar", 0, u)
+  printf "\n  extraction, ours (vxar extract) against unar on the same archive, per kind of content:\n"
+  printf "  %-24s %8s %11s %11s %8s %10s %10s %8s\n", "", "MB", "ours wall", "unar wall", "ratio", "ours CPU", "unar CPU", "ratio"
+  nk = split(kinds, lines, "\n")
+  names["text"] = "text"; names["bin"] = "binaries"; names["sound"] = "PCM sound (audio mode)"; names["all"] = "whole corpus"
+  for (i = 1; i <= nk; ++i) {
+    split(lines[i], f, " ")
+    kmb = f[2] / 1e6
+    printf "  %-24s %8.1f %11.1f %11.1f %7.2fx %10.1f %10.1f %7.2fx\n", names[f[1]], kmb, kmb / f[3], kmb / f[5], f[5] / f[3],
+      kmb / f[4], kmb / f[6], f[6] / f[4]
+  }
+  printf "  (MB/s; ratio = ours / unar throughput)\n"
   printf "\n  goals (wall / CPU):\n"
   goal("packing at least 5 MB/s", mb / p[1], mb / p[2], 5, "MB/s")
   printf "    %-32s %7.1f%%  %s\n", "smaller than gzip -9", 100 * size / gz, (size < gz ? "met" : "NOT met")
