@@ -1,8 +1,13 @@
-// Archive layout, member lookup and the reader's handling of damaged or hostile archives.
+// Archive layout, member lookup, the walk over all members, and the reader's handling of damaged
+// or hostile archives.
 #include <gtest/gtest.h>
+
+#include <cerrno>
+#include <thread>
 
 #include "ArchiveTestBuilder.h"
 #include "datafiles/ArchiveReaderState.h"
+#include "datafiles/ArchiveWriter.h"
 
 using namespace archivetest;
 
@@ -250,6 +255,294 @@ TEST(ArchiveReader, CutShortPackedDataFails) {
     const Bytes bytes(a.bytes.begin(), a.bytes.end() - long(m.packed.size() - half));
     expectFailure(extract(bytes, "m"), stored ? "stored" : "compressed");
   }
+}
+
+// ---- The walk ----
+
+using datafiles::MemberOutcome;
+using datafiles::WalkEnd;
+
+struct Walked {
+  std::string name;
+  MemberOutcome outcome;
+  Bytes data;
+};
+
+struct WalkRecord {
+  datafiles::WalkResult result;
+  std::vector<Walked> members;
+};
+
+WalkRecord walk(const Bytes& archive, datafiles::WalkOptions options = {}) {
+  WalkRecord record;
+  Bytes copy = archive;
+  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+  if (!f) throw std::runtime_error("fmemopen failed");
+  record.result = datafiles::walkArchive(f, options, [&](const datafiles::WalkedMember& m) {
+    EXPECT_EQ(m.index, record.members.size());
+    record.members.push_back({m.name, m.outcome, m.data ? Bytes(m.data, m.data + m.size) : Bytes()});
+    return true;
+  });
+  std::fclose(f);
+  return record;
+}
+
+// Members of every kind, solid or not, enciphered or not: the walk hands each one over in order
+// with the content extractMember gives for it.
+TEST(ArchiveWalk, HandsEveryMemberOverInOrderWithItsContent) {
+  struct Case {
+    const char* label;
+    bool solid;
+    int level;
+    const char* pass;
+  } cases[] = {
+      {"stored", false, 0, ""},         {"compressed", false, 3, ""}, {"solid", true, 2, ""},
+      {"solid, enciphered", true, 3, "marzipol"}, {"enciphered", false, 1, "marzipol"},
+  };
+  const std::vector<std::pair<std::string, Bytes>> members = {
+      {"empty", {}},
+      {"first.txt", text(std::string(3000, 'a') + "first")},
+      {"dir/second.bin", text("second second second second second")},
+      {"third", text(std::string(20000, 'q') + "the third")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    datafiles::ArchiveOptions options;
+    options.solid = c.solid;
+    options.level = c.level;
+    options.passPhrase = c.pass;
+    datafiles::ArchiveWriter writer(options);
+    for (const auto& [name, content] : members) writer.addMember(name, content);
+    const Bytes archive = writer.finish();
+    datafiles::WalkOptions walkOptions;
+    walkOptions.passPhrase = c.pass;
+    const WalkRecord r = walk(archive, walkOptions);
+    EXPECT_EQ(r.result.end, WalkEnd::Complete);
+    EXPECT_EQ(r.result.solid, c.solid);
+    EXPECT_EQ(r.result.members, members.size());
+    ASSERT_EQ(r.members.size(), members.size());
+    for (size_t i = 0; i < members.size(); ++i) {
+      std::string stored = members[i].first;
+      std::replace(stored.begin(), stored.end(), '/', '\\');
+      EXPECT_EQ(r.members[i].name, stored);
+      EXPECT_EQ(r.members[i].outcome, MemberOutcome::Ok) << stored;
+      EXPECT_EQ(r.members[i].data, members[i].second) << stored;
+      EXPECT_EQ(extract(archive, stored, c.pass).data, r.members[i].data) << stored;
+    }
+    // Headers only: nothing decoded, every member still handed over.
+    walkOptions.decode = false;
+    const WalkRecord headers = walk(archive, walkOptions);
+    ASSERT_EQ(headers.members.size(), members.size());
+    for (const Walked& m : headers.members) EXPECT_EQ(m.outcome, MemberOutcome::NotDecoded) << m.name;
+  }
+}
+
+// Members whose names fold alike are each checked with their own bytes; extractMember keeps
+// finding the first of them, as the program does.
+TEST(ArchiveWalk, MembersThatFoldAlikeAreEachTheirOwn) {
+  for (const bool solid : {false, true}) {
+    SCOPED_TRACE(solid ? "solid" : "not solid");
+    ArchiveBuilder a(solid);
+    a.add(compressedMember("Dup.txt", "the first"));
+    Member second = compressedMember("DUP.TXT", "the second");
+    if (solid) second.flags |= 0x0010;
+    second.fileCrc ^= 1;
+    a.add(second);
+    a.add(storedMember("a/b", text("third")));
+    a.add(storedMember("A\\B", text("fourth")));
+    const WalkRecord r = walk(a.bytes);
+    ASSERT_EQ(r.members.size(), 4u);
+    EXPECT_EQ(r.members[0].outcome, MemberOutcome::Ok);
+    EXPECT_EQ(r.members[0].data, text("the first"));
+    EXPECT_EQ(r.members[1].outcome, MemberOutcome::CrcMismatch);
+    EXPECT_EQ(r.members[2].data, text("third"));
+    EXPECT_EQ(r.members[3].data, text("fourth"));
+    EXPECT_EQ(extract(a.bytes, "DUP.TXT").data, text("the first"));
+    EXPECT_EQ(extract(a.bytes, "A\\B").data, text("third"));
+  }
+}
+
+TEST(ArchiveWalk, SaysWhyEachMemberFailed) {
+  // Not solid: each member on its own.
+  ArchiveBuilder a;
+  Member newer = compressedMember("newer", "version 26");
+  newer.unpVer = 26;
+  Member inflated = storedMember("inflated", text("abc"));
+  inflated.unpSize = 0x10000000;
+  Member damaged = compressedMember("damaged", "some text");
+  damaged.fileCrc ^= 0x80;
+  a.add(newer).add(enciphered(compressedMember("secret", "enciphered"), "marzipol")).add(inflated).add(damaged);
+  a.add(storedMember("fine", text("fine")));
+  const WalkRecord r = walk(a.bytes);
+  EXPECT_EQ(r.result.end, WalkEnd::Complete);
+  const MemberOutcome expected[] = {MemberOutcome::UnsupportedVersion, MemberOutcome::NeedsPassPhrase,
+                                    MemberOutcome::ImplausibleSize, MemberOutcome::CrcMismatch, MemberOutcome::Ok};
+  ASSERT_EQ(r.members.size(), 5u);
+  for (size_t i = 0; i < 5; ++i) EXPECT_EQ(r.members[i].outcome, expected[i]) << r.members[i].name;
+  EXPECT_TRUE(r.members[3].data.empty());  // no content for a member that failed
+
+  // The pass phrase asked for once, at the first enciphered member.
+  datafiles::WalkOptions options;
+  int asked = 0;
+  options.askPassPhrase = [&] {
+    ++asked;
+    return std::string("marzipol");
+  };
+  ArchiveBuilder two;
+  two.add(storedMember("plain", text("p")));
+  two.add(enciphered(compressedMember("one", "one"), "marzipol"));
+  two.add(enciphered(storedMember("two", text("two")), "marzipol"));
+  const WalkRecord prompted = walk(two.bytes, options);
+  EXPECT_EQ(asked, 1);
+  ASSERT_EQ(prompted.members.size(), 3u);
+  EXPECT_EQ(prompted.members[1].data, text("one"));
+  EXPECT_EQ(prompted.members[2].data, text("two"));
+
+  // Solid: a member that cannot be decoded breaks the stream for the members that continue it,
+  // not for one that starts a stream of its own.
+  ArchiveBuilder solid(true);
+  StreamWriter w;
+  w.tables(flatLengths());
+  for (char ch : std::string("start")) w.literal(uint8_t(ch));
+  Member head = packedMember("head", w.finish(), text("start"));
+  head.unpVer = 26;
+  StreamWriter next;
+  next.useTables(flatLengths());
+  for (char ch : std::string("next")) next.literal(uint8_t(ch));
+  Member continuing = packedMember("continuing", next.finish(), text("next"));
+  continuing.flags |= 0x0010;
+  solid.add(head).add(continuing).add(compressedMember("fresh", "a stream of its own"));
+  const WalkRecord broken = walk(solid.bytes);
+  ASSERT_EQ(broken.members.size(), 3u);
+  EXPECT_EQ(broken.members[0].outcome, MemberOutcome::UnsupportedVersion);
+  EXPECT_EQ(broken.members[1].outcome, MemberOutcome::StreamBroken);
+  EXPECT_EQ(broken.members[2].outcome, MemberOutcome::Ok);
+  EXPECT_EQ(broken.members[2].data, text("a stream of its own"));
+}
+
+TEST(ArchiveWalk, DecodesOnlyTheMembersAskedFor) {
+  // Not solid: the others are passed over (a member that could not be decoded is not tried).
+  ArchiveBuilder a;
+  Member newer = compressedMember("skipped", "never decoded");
+  newer.unpVer = 26;
+  a.add(newer).add(compressedMember("wanted", "wanted"));
+  datafiles::WalkOptions options;
+  options.wanted = [](const datafiles::WalkedMember& m) { return m.name == "wanted"; };
+  WalkRecord r = walk(a.bytes, options);
+  ASSERT_EQ(r.members.size(), 2u);
+  EXPECT_EQ(r.members[0].outcome, MemberOutcome::NotDecoded);
+  EXPECT_EQ(r.members[1].data, text("wanted"));
+
+  // Solid: the stream still runs through the members not asked for.
+  datafiles::ArchiveOptions solid;
+  solid.solid = true;
+  datafiles::ArchiveWriter writer(solid);
+  writer.addMember("before", text(std::string(5000, 'b') + "before"));
+  writer.addMember("wanted", text(std::string(5000, 'b') + "wanted"));
+  r = walk(writer.finish(), options);
+  ASSERT_EQ(r.members.size(), 2u);
+  EXPECT_EQ(r.members[0].outcome, MemberOutcome::NotDecoded);
+  EXPECT_EQ(r.members[1].outcome, MemberOutcome::Ok);
+  EXPECT_EQ(r.members[1].data, text(std::string(5000, 'b') + "wanted"));
+}
+
+TEST(ArchiveWalk, EndsAtDamageAndSaysWhere) {
+  ArchiveBuilder good;
+  good.add(storedMember("one", text("1")));
+  good.block(0x77, 0x8000, 20, Bytes(4, 0));  // a sub-block is passed over
+  good.add(storedMember("two", text("2")));
+  WalkRecord r = walk(good.bytes);
+  EXPECT_EQ(r.result.end, WalkEnd::Complete);
+  EXPECT_EQ(r.members.size(), 2u);
+
+  struct Case {
+    const char* label;
+    Bytes bytes;
+    WalkEnd end;
+    size_t members;
+  };
+  ArchiveBuilder small;
+  small.add(storedMember("one", text("1")));
+  const size_t damageAt = small.bytes.size();
+  small.block(0x75, 0, 6);
+  small.add(storedMember("two", text("2")));
+  ArchiveBuilder past;
+  past.add(storedMember("one", text("1")));
+  past.add(storedMember("two", text("two")));
+  past.bytes.resize(past.bytes.size() - 1);  // the last data area reaches past the end
+  Bytes notArchive = good.bytes;
+  notArchive[0] = 'X';
+  Bytes mainHeader = good.bytes;
+  mainHeader[12] = 12;  // headSize below 13
+  const Case cases[] = {
+      {"headSize 6", small.bytes, WalkEnd::Damaged, 1},
+      {"data past the end", past.bytes, WalkEnd::Damaged, 1},
+      {"cut inside a header", Bytes(good.bytes.begin(), good.bytes.begin() + 40), WalkEnd::Damaged, 0},
+      {"no marker", notArchive, WalkEnd::NotAnArchive, 0},
+      {"main header cut", Bytes(good.bytes.begin(), good.bytes.begin() + 15), WalkEnd::DamagedMainHeader, 0},
+      {"main header too small", mainHeader, WalkEnd::DamagedMainHeader, 0},
+  };
+  for (const Case& c : cases) {
+    r = walk(c.bytes);
+    EXPECT_EQ(r.result.end, c.end) << c.label;
+    EXPECT_EQ(r.members.size(), c.members) << c.label;
+  }
+  EXPECT_EQ(walk(small.bytes).result.damageOffset, int64_t(damageAt));
+
+  const datafiles::WalkResult missing = datafiles::walkArchive("/nonexistent/archive.rar", {}, [](const auto&) { return true; });
+  EXPECT_EQ(missing.end, WalkEnd::CannotOpen);
+  EXPECT_EQ(missing.error, ENOENT);
+
+  // The callback may stop the walk.
+  size_t seen = 0;
+  Bytes copy = good.bytes;
+  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+  const datafiles::WalkResult stopped = datafiles::walkArchive(f, {}, [&](const auto&) { return ++seen < 1; });
+  std::fclose(f);
+  EXPECT_EQ(stopped.end, WalkEnd::Stopped);
+  EXPECT_EQ(seen, 1u);
+}
+
+// The window is kept from call to call on a thread: a member that continues a stream but is the
+// first one a call decodes must still start from a cleared window and fresh decoder state.
+TEST(ArchiveReader, NothingOfAnEarlierCallReachesTheNext) {
+  // An earlier call fills the window with 'X'.
+  ArchiveBuilder full;
+  StreamWriter w;
+  w.tables(flatLengths());
+  ContentModel xs;
+  w.literal('X');
+  xs.literal('X');
+  for (int i = 0; i < 1000; ++i) {
+    w.longMatch(200, 1);
+    xs.match(200, 1);
+  }
+  full.add(packedMember("xs", w.finish(), xs.out));
+  // A member flagged as continuing a stream, first in its archive: fresh tables decode every
+  // symbol (15 bits each) as byte 0, so its 300 bytes must be zeros.
+  ArchiveBuilder continuing;
+  Member m = packedMember("zeros", Bytes(1024, 0xA5), Bytes(300, 0));
+  m.flags |= 0x0010;
+  continuing.add(m);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(extract(full.bytes, "xs").data, xs.out);
+    const Extracted e = extract(continuing.bytes, "zeros");
+    EXPECT_EQ(e.result, 1);
+    EXPECT_EQ(e.data, Bytes(300, 0));
+    const WalkRecord r = walk(continuing.bytes);
+    ASSERT_EQ(r.members.size(), 1u);
+    EXPECT_EQ(r.members[0].data, Bytes(300, 0));
+  }
+  // Every thread has its own window.
+  std::vector<std::thread> threads;
+  std::vector<int> ok(4, 0);
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 5; ++i)
+        ok[size_t(t)] += extract(full.bytes, "xs").data == xs.out && extract(continuing.bytes, "zeros").result == 1;
+    });
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(ok, std::vector<int>(4, 5));
 }
 
 }  // namespace

@@ -376,6 +376,86 @@ TEST(MatchFinderTest, OffersNearerShorterMatchesBeforeTheLongest) {
   }
 }
 
+// A finder that goes on over grown data finds, at every later position, what a finder that saw
+// all the data from the start finds.
+TEST(MatchFinderTest, GoingOnOverGrownDataFindsWhatOneStartFinds) {
+  const Bytes data = text(20000, 4);
+  for (const size_t first : {size_t(0), size_t(1), size_t(3), size_t(4), size_t(5000), size_t(19999)}) {
+    SCOPED_TRACE("first part " + std::to_string(first));
+    datafiles::MatchFinder whole({16, 48, 16, 17}), grown({16, 48, 16, 17});
+    whole.reset(data.data(), data.size());
+    // The grown one sees the first part in a buffer of its own, then the whole.
+    const Bytes part(data.begin(), data.begin() + long(first));
+    grown.reset(part.data(), part.size());
+    for (size_t p = 0; p < first; ++p) {
+      whole.insert(p);
+      grown.insert(p);
+    }
+    grown.extend(data.data(), data.size());
+    size_t differing = 0;
+    for (size_t p = first; p + 1 < data.size(); ++p) {
+      EXPECT_EQ(whole.shortDistance(p), grown.shortDistance(p)) << p;
+      const uint32_t maxLength = uint32_t(std::min<size_t>(data.size() - p, 260));
+      const auto a = whole.findAndInsert(p, maxLength), b = grown.findAndInsert(p, maxLength);
+      bool same = a.count == b.count;
+      for (unsigned k = 0; same && k < a.count; ++k)
+        same = a.list[k].length == b.list[k].length && a.list[k].distance == b.list[k].distance;
+      differing += !same;
+    }
+    EXPECT_EQ(differing, 0u);
+  }
+}
+
+// Many members in one solid stream, more than the buffer holds before it slides back to one
+// window, and each member repeating earlier ones: both readers give every member back.
+TEST_F(ArchiveWriterTest, LongSolidStreamOfManyMembersRoundTrips) {
+  std::vector<Member> members;
+  for (unsigned i = 0; i < 220; ++i) {  // 4.8 MB in all
+    Bytes content = text(24000 + (i * 977) % 9000, i % 11);
+    if (i % 5 == 0) content = binary(2000 + i, i);
+    if (i % 17 == 0) content.clear();
+    members.push_back({"m" + std::to_string(i) + ".txt", content});
+  }
+  ArchiveOptions options = make(datafiles::kFastestLevel, true, "", AudioMode::Off);
+  const Bytes archive = pack(options, members);
+  const fs::path file = save(archive);
+  size_t i = 0;
+  const datafiles::WalkResult r = datafiles::walkArchive(file.string(), {}, [&](const datafiles::WalkedMember& m) {
+    EXPECT_EQ(m.outcome, datafiles::MemberOutcome::Ok) << m.name;
+    EXPECT_TRUE(i < members.size() && Bytes(m.data, m.data + m.size) == members[i].content) << m.name;
+    ++i;
+    return true;
+  });
+  EXPECT_EQ(r.end, datafiles::WalkEnd::Complete);
+  EXPECT_EQ(i, members.size());
+  fs::path out;
+  ASSERT_EQ(unar(file, "", out), 0);
+  for (const Member& m : members) EXPECT_TRUE(readFile(out / m.name) == m.content) << m.name;
+}
+
+// The archive goes through a new file beside the target: nothing at a name the writer might
+// pick (here a link at the old temporary name) is written through, and failures say why.
+TEST_F(ArchiveWriterTest, FinishingToAFileFollowsNoLinkAndGivesTheReason) {
+  const fs::path target = dir / "a.rar", victim = dir / "victim.txt";
+  writeFile(victim, Bytes{'v'});
+  fs::create_symlink(victim, dir / "a.rar.partial");
+  ArchiveWriter writer;
+  writer.addMember("x", Bytes{1, 2, 3});
+  std::string error;
+  ASSERT_TRUE(writer.finishToFile(target.string(), &error)) << error;
+  EXPECT_TRUE(readFile(victim) == Bytes{'v'});
+  Bytes got;
+  EXPECT_TRUE(extract(target, "x", "", got) && got == (Bytes{1, 2, 3}));
+  size_t entries = 0;
+  for (const auto& entry : fs::directory_iterator(dir)) entries += !entry.path().empty();
+  EXPECT_EQ(entries, 3u);  // the target, the victim and the link: no temporary left
+
+  ArchiveWriter other;
+  other.addMember("x", Bytes{1});
+  EXPECT_FALSE(other.finishToFile((dir / "no" / "a.rar").string(), &error));
+  EXPECT_NE(error.find("cannot be created: No such file or directory"), std::string::npos) << error;
+}
+
 TEST(ArchiveWriterApiTest, RefusesWhatCannotBeWritten) {
   ArchiveWriter writer;
   EXPECT_THROW(writer.addMember("", Bytes{1}), std::invalid_argument);
