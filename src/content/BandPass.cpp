@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "effects/SceneSetup.h"
 #include "effects/ScreenLayers.h"
@@ -25,17 +27,23 @@ constexpr int kProgramSizes[] = {8, 4, 2, 1};
 static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most kLevelCount terms");
 
 // Shared by every program: colour components as the frame buffer stores them and the blend's
-// product of two 8-bit values.
-const char* const kFragmentHead = R"(#version 110
-// round-half-even(clamp(c) * 255): what the frame buffer stores for c.
+// product of two 8-bit values. GLSL 1.30 rounds half to even in one instruction; 1.10 spells it
+// out. Components are in 0 .. 1 already: samples are, and fogKeep + fogAdd is at most 1.
+const char* const kHead130 = R"(#version 130
+// round-half-even(c * 255): what the frame buffer stores for c.
+vec4 level8(vec4 c) { return roundEven(c * 255.0); }
+)";
+const char* const kHead110 = R"(#version 110
+// round-half-even(c * 255): what the frame buffer stores for c.
 vec4 level8(vec4 c) {
-    vec4 z = clamp(c, 0.0, 1.0) * 255.0;
+    vec4 z = c * 255.0;
     vec4 f = floor(z);
     vec4 d = z - f;
     vec4 tie = vec4(equal(d, vec4(0.5)));
     return f + step(0.5, d) - tie * (1.0 - mod(f, 2.0));
 }
-// v * a / 255 rounded to nearest, as (t + (t >> 8) + 128) >> 8 with t = v * a.
+)";
+const char* const kFragmentCommon = R"(// v * a / 255 rounded to nearest, as (t + (t >> 8) + 128) >> 8 with t = v * a.
 vec4 blendProduct(vec4 v, float a) {
     vec4 t = v * a;
     return floor((t + floor(t / 256.0) + 128.0) / 256.0);
@@ -44,19 +52,22 @@ uniform float fogKeep;  // fog factor: 1 leaves the sample, 0 gives the fog colo
 uniform vec3 fogAdd;    // (1 - factor) * fog colour
 )";
 
-// Term j: one sample of level[j] at `coordinate`, rounded, weighted by up to two alphas (each
-// counted `count` times); with `placed`, only inside the layer's rectangle rect[j].
+// Term j: one sample of level[j] at `coordinate`, rounded, weighted by alpha weight[j].x counted
+// weight[j].y times. Exact terms have a second alpha class (weight[j].z, counted weight[j].w
+// times: the corner copies lying on the centred layer); placed terms count only inside the
+// layer's rectangle rect[j].
 std::string termSource(int j, const std::string& coordinate, bool placed) {
     const std::string k = std::to_string(j);
     std::string s = "    {\n"
                     "        vec4 t = texture2D(level[" + k + "], " + coordinate + ");\n"
                     "        vec4 ca = level8(vec4(t.rgb * fogKeep + fogAdd, t.a * weight[" + k + "].x));\n"
-                    "        float ab = level8(vec4(t.a * weight[" + k + "].z)).x;\n"
-                    "        vec4 term = weight[" + k + "].y * blendProduct(ca, ca.a) + weight[" + k +
-                    "].w * blendProduct(vec4(ca.rgb, ab), ab);\n";
+                    "        vec4 term = weight[" + k + "].y * blendProduct(ca, ca.a);\n";
     if (placed) {
         s += "        vec4 r = rect[" + k + "];\n"
              "        term *= step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n";
+    } else {
+        s += "        float ab = level8(vec4(t.a * weight[" + k + "].z)).x;\n"
+             "        term += weight[" + k + "].w * blendProduct(vec4(ca.rgb, ab), ab);\n";
     }
     return s + "        sum += term;\n    }\n";
 }
@@ -64,11 +75,12 @@ std::string termSource(int j, const std::string& coordinate, bool placed) {
 // A program of `terms` terms. Exact terms sample at the interpolated texture coordinate of the
 // layer's own quad (the one the fixed-function layer draws, so the very same coordinates);
 // placed terms at a coordinate computed from the window position over a band-covering quad.
-std::string fragmentSource(int terms, bool placed) {
+std::string fragmentSource(int terms, bool placed, bool glsl130) {
     const std::string n = std::to_string(terms);
-    std::string s = kFragmentHead;
+    std::string s = glsl130 ? kHead130 : kHead110;
+    s += kFragmentCommon;
     s += "uniform sampler2D level[" + n + "];\n";
-    s += "uniform vec4 weight[" + n + "];  // alpha a, count a, alpha b, count b\n";
+    s += "uniform vec4 weight[" + n + "];  // alpha a, count a (exact terms: alpha b, count b)\n";
     if (placed) {
         s += "uniform vec4 map[" + n + "];     // s = x * map.x + map.y, t = y * map.z + map.w (window pixels)\n";
         s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
@@ -86,12 +98,13 @@ std::string fragmentSource(int terms, bool placed) {
 }
 
 // ftransform: the very position the fixed-function pipeline computes.
-const char* const kVertexSource = R"(#version 110
-void main() {
-    gl_Position = ftransform();
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+std::string vertexSource(bool glsl130) {
+    return std::string(glsl130 ? "#version 130\n" : "#version 110\n") +
+           "void main() {\n"
+           "    gl_Position = ftransform();\n"
+           "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
+           "}\n";
 }
-)";
 
 GLuint compile(GLenum kind, const std::string& source) {
     const GLuint shader = glCreateShader(kind);
@@ -107,10 +120,13 @@ GLuint compile(GLenum kind, const std::string& source) {
     return shader;
 }
 
-// The GL's version from its version string ("major.minor ..."); 0 when it cannot be read.
-int glMajorVersion() {
-    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    return version ? std::atoi(version) : 0;
+// The "major.minor" a version string starts with ({0, 0} when there is none). GLSL versions
+// always have a two-digit minor ("1.30", "4.50").
+std::pair<int, int> versionOf(GLenum name) {
+    const auto* text = reinterpret_cast<const char*>(glGetString(name));
+    int major = 0, minor = 0;
+    if (!text || std::sscanf(text, "%d.%d", &major, &minor) != 2) return {0, 0};
+    return {major, minor};
 }
 
 // One sampled term: a glow level at one placement, with up to two alphas.
@@ -202,11 +218,15 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
         s.level = layer.level;
         placeLayer(layer, width, height, s.map, s.rect);
         const auto same = std::find_if(plan.placed.begin(), plan.placed.end(), [&](const Slot& other) {
-            return other.level == s.level && std::memcmp(other.map, s.map, sizeof s.map) == 0 &&
+            return other.level == s.level && other.weight[0] == alpha && std::memcmp(other.map, s.map, sizeof s.map) == 0 &&
                    std::memcmp(other.rect, s.rect, sizeof s.rect) == 0;
         });
-        if (same != plan.placed.end() && addAlpha(same->weight, alpha)) continue;
-        addAlpha(s.weight, alpha);
+        if (same != plan.placed.end() && same->weight[0] == alpha) {
+            same->weight[1] += 1;
+            continue;
+        }
+        s.weight[0] = alpha;
+        s.weight[1] = 1;
         plan.placed.push_back(s);
     }
     return plan;
@@ -279,8 +299,8 @@ struct BandPass::Program {
     }
 
     // Null when the program does not build.
-    static std::unique_ptr<Program> build(GLuint vertex, int terms, bool placed) {
-        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, placed));
+    static std::unique_ptr<Program> build(GLuint vertex, int terms, bool placed, bool glsl130) {
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, placed, glsl130));
         if (fragment == 0) return nullptr;
         auto p = std::make_unique<Program>();
         p->terms = terms;
@@ -313,16 +333,17 @@ BandPass::BandPass() = default;
 BandPass::~BandPass() = default;
 
 std::unique_ptr<BandPass> BandPass::create() {
-    if (glMajorVersion() < 2) return nullptr;
+    if (versionOf(GL_VERSION).first < 2) return nullptr;
+    const bool glsl130 = versionOf(GL_SHADING_LANGUAGE_VERSION) >= std::pair<int, int>{1, 30};
     GLint units = 0;
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
     if (units < kLevelCount) return nullptr;
     std::unique_ptr<BandPass> pass(new BandPass());
-    const GLuint vertex = compile(GL_VERTEX_SHADER, kVertexSource);
+    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource(glsl130));
     if (vertex == 0) return nullptr;
-    pass->exact_ = Program::build(vertex, kLevelCount, false);
+    pass->exact_ = Program::build(vertex, kLevelCount, false, glsl130);
     for (int terms : kProgramSizes) {
-        if (auto p = Program::build(vertex, terms, true)) pass->placed_.push_back(std::move(p));
+        if (auto p = Program::build(vertex, terms, true, glsl130)) pass->placed_.push_back(std::move(p));
     }
     glDeleteShader(vertex);
     if (!pass->exact_ || pass->placed_.size() != std::size(kProgramSizes)) return nullptr;
