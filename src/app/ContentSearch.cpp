@@ -21,6 +21,12 @@ std::vector<ContentPlace> contentPlaces(const std::string& workingDir, const std
     return places;
 }
 
+std::vector<ContentPlace> contentPlacesOfThisProcess() {
+    std::error_code failure;
+    const fs::path workingDir = fs::current_path(failure);
+    return contentPlaces(failure ? "." : workingDir.string(), platform::programDirectory());
+}
+
 bool holdsContent(const std::string& dir) {
     std::error_code ignored;
     return fs::is_directory(fs::path(dir) / "data", ignored) || fs::is_regular_file(fs::path(dir) / "blow.job", ignored);
@@ -32,8 +38,8 @@ std::optional<std::string> findContent(const std::vector<ContentPlace>& places) 
     return std::nullopt;
 }
 
-std::string missingContentMessage(const std::string& program, const std::vector<ContentPlace>& places) {
-    std::string text = program + ": the show's content (a data/ folder and blow.job) is in none of\n";
+std::string missingContentMessage(const std::vector<ContentPlace>& places) {
+    std::string text = "the show's content (a data/ folder and blow.job) is in none of\n";
     for (const ContentPlace& place : places) text += "  " + place.dir + "  (" + place.what + ")\n";
     text += "Make it with scripts/run (builds, makes the content pack and plays the show), or build\n"
             "the content-pack target (cmake --build <build> --target content-pack) and play from\n"
@@ -42,15 +48,14 @@ std::string missingContentMessage(const std::string& program, const std::vector<
 }
 
 bool enterContentFolder(const std::string& program) {
-    std::error_code failure;
-    const fs::path workingDir = fs::current_path(failure);
-    const std::vector<ContentPlace> places = contentPlaces(failure ? "." : workingDir.string(), platform::programDirectory());
+    const std::vector<ContentPlace> places = contentPlacesOfThisProcess();
     const std::optional<std::string> found = findContent(places);
     if (!found) {
-        std::fputs(missingContentMessage(program, places).c_str(), stderr);
+        std::fprintf(stderr, "%s: %s", program.c_str(), missingContentMessage(places).c_str());
         return false;
     }
     if (*found == places.front().dir) return true;
+    std::error_code failure;
     fs::current_path(*found, failure);
     if (failure) {
         std::fprintf(stderr, "%s: cannot enter %s, which holds the show's content: %s\n", program.c_str(),

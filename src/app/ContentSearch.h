@@ -19,14 +19,18 @@ struct ContentPlace {
 // <prefix>/bin/vorthalimex).
 std::vector<ContentPlace> contentPlaces(const std::string& workingDir, const std::string& programDir);
 
+// contentPlaces for this process: its working directory and its executable's folder.
+std::vector<ContentPlace> contentPlacesOfThisProcess();
+
 // True when dir holds a data/ folder or a blow.job file.
 bool holdsContent(const std::string& dir);
 
 // The first place that holds the content, if any.
 std::optional<std::string> findContent(const std::vector<ContentPlace>& places);
 
-// The one message for content found nowhere: every folder looked in, and how to get the content.
-std::string missingContentMessage(const std::string& program, const std::vector<ContentPlace>& places);
+// The one message for content found nowhere (to follow "<program>: "): every folder looked in,
+// and how to get the content. Ends in a line feed.
+std::string missingContentMessage(const std::vector<ContentPlace>& places);
 
 // Looks for the content from the current working directory and this program's folder and moves
 // into the folder that holds it. When there is none, or the folder cannot be entered, prints the

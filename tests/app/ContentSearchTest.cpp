@@ -69,8 +69,8 @@ TEST(ContentSearch, FirstPlaceWithADataFolderOrTheArchiveWins) {
 
 TEST(ContentSearch, TheMessageNamesEveryPlaceAndHowToGetTheContent) {
     const auto places = app::contentPlaces("/home/u", "/opt/vx/bin/");
-    const std::string text = app::missingContentMessage("vorthalimex", places);
-    for (const char* part : {"vorthalimex: ", "/home/u  (the working directory)", "/opt/vx/run", "/opt/vx/share/vorthalimex",
+    const std::string text = app::missingContentMessage(places);
+    for (const char* part : {"the show's content", "/home/u  (the working directory)", "/opt/vx/run", "/opt/vx/share/vorthalimex",
                              "scripts/run", "content-pack"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
 }

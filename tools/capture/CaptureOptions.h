@@ -19,7 +19,8 @@ struct CaptureOptions {
     int toMs = -1;          // end of the video, exclusive; -1: the end of the show
     std::string output;     // the MP4 file; empty: stills only
     std::vector<StillRequest> stills;
-    std::string runDir = ".";  // the directory holding data/ and blow.job
+    std::string runDir;        // the directory holding data/ and blow.job; empty: looked for as the
+                               // program does (the current one, else beside the tool)
     bool overwrite = false;    // replace existing output files
     bool faithful = false;     // draw on the reference GL 1.1 path (else the start-up choice)
     bool help = false;

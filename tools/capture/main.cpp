@@ -19,6 +19,7 @@
 #include "OutputFiles.h"
 #include "Progress.h"
 #include "VideoEncoder.h"
+#include "app/ContentSearch.h"
 #include "app/GlWindow.h"
 #include "content/DemoContent.h"
 #include "content/RenderPath.h"
@@ -64,6 +65,17 @@ bool prepare(capture::CaptureOptions& options, const capture::FramePlan& plan, s
         *error = "no frame at " + std::to_string(options.fps) + " fps falls between " +
                  std::to_string(options.fromMs) + " and " + std::to_string(options.toMs) + " ms";
         return false;
+    }
+    if (options.runDir.empty()) {
+        // As the program does: the current directory when it holds the content, else beside the
+        // tool (the build's run directory, or the installed data folder).
+        const std::vector<app::ContentPlace> places = app::contentPlacesOfThisProcess();
+        const std::optional<std::string> found = app::findContent(places);
+        if (!found) {
+            *error = app::missingContentMessage(places) + "Or name the folder that holds it with --run-dir.";
+            return false;
+        }
+        options.runDir = *found;
     }
     if (chdir(options.runDir.c_str()) != 0) {
         *error = "cannot enter the run directory " + options.runDir;

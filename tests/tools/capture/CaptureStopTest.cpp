@@ -188,4 +188,26 @@ TEST_F(CaptureRun, WithoutADisplayItDrawsOffScreen) {
     EXPECT_GT(colours.size(), 100u) << "the title frame is nearly blank";
 }
 
+// Without --run-dir the tool finds the content as the program does: here beside a copy of the
+// tool, in the run directory of its build; with none there it says where it looked.
+TEST_F(CaptureRun, WithoutRunDirTheContentIsFoundBesideTheTool) {
+    const std::string bin = dir + "/build/bin", cwd = dir + "/elsewhere";
+    ASSERT_EQ(runCommand("mkdir -p " + shellQuoted(bin) + " " + shellQuoted(cwd) + " && cp " + shellQuoted(CAPTURE_TOOL) +
+                         " " + shellQuoted(bin)).status, 0);
+    const std::string command = "cd " + shellQuoted(cwd) + " && env -u DISPLAY " + shellQuoted(bin + "/vorthalimex-capture") +
+                                " --size 320x240 --still 5000=still.png";
+    const CommandResult missing = runCommand(command);
+    EXPECT_EQ(missing.status, 1) << missing.output;
+    for (const std::string& place : {cwd + "  (the working directory)", dir + "/build/run  (", dir + "/build/share/vorthalimex  ("})
+        EXPECT_NE(missing.output.find(place), std::string::npos) << place << "\n" << missing.output;
+    EXPECT_NE(missing.output.find("--run-dir"), std::string::npos) << missing.output;
+    EXPECT_NE(access((cwd + "/still.png").c_str(), F_OK), 0);
+
+    ASSERT_EQ(runCommand("mkdir " + shellQuoted(dir + "/build/run") + " && ln -s " + shellQuoted(std::string(VX_RUN_DIR) + "/data") +
+                         " " + shellQuoted(std::string(VX_RUN_DIR) + "/blow.job") + " " + shellQuoted(dir + "/build/run")).status, 0);
+    const CommandResult found = runCommand(command);
+    EXPECT_EQ(found.status, 0) << found.output;
+    EXPECT_EQ(access((cwd + "/still.png").c_str(), F_OK), 0) << found.output;
+}
+
 }  // namespace
