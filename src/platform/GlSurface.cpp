@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "platform/HeldStderr.h"
 #include "platform/SdlVideo.h"
 
 namespace platform {
@@ -19,11 +20,16 @@ std::unique_ptr<GlSurface> GlSurface::create(const std::string& title, int width
     }
     requestGlAttributes();
 
+    HeldStderr held;  // the GL driver's notes while it loads, shown only when it fails
     Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
     SDL_Window* window = SDL_CreateWindow(title.c_str(), 0, 0, width, height, flags);
-    if (!window) return fail("cannot create window");
+    if (!window) {
+        held.replay();
+        return fail("cannot create window");
+    }
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) {
+        held.replay();
         SDL_DestroyWindow(window);
         return fail("cannot create GL context");
     }
