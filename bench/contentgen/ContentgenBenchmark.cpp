@@ -1,7 +1,7 @@
 // The content pack's costs: generating the whole pack (goal under 20 s on this machine, two
-// cores), its parts, and the program's start-up on the pack (the content constructor: every
-// texture with its mipmaps, both meshes including the archive member, the font; goal under
-// 300 ms before the first frame).
+// cores), its parts (the soundtrack's synthesis, mastering, encoding and check), and the
+// program's start-up on the pack (the content constructor: every texture with its mipmaps, both
+// meshes including the archive member, the font; goal under 300 ms before the first frame).
 //
 //   <build>/bin/contentgen_benchmark --benchmark_filter=Generate     (no display needed)
 //   xvfb-run -a -s "-screen 0 1280x1024x24" <build>/bin/contentgen_benchmark --benchmark_filter=Startup
@@ -15,6 +15,8 @@
 
 #include "Console.h"
 #include "ContentPack.h"
+#include "Loudness.h"
+#include "Mastering.h"
 #include "Soundtrack.h"
 #include "Textures.h"
 #include "app/GlWindow.h"
@@ -54,6 +56,22 @@ void BM_GenerateSoundtrackEncoding(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(contentgen::encodeMp3(music.pcm, nullptr));
 }
 BENCHMARK(BM_GenerateSoundtrackEncoding)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Mastering: the loudness measurements and the true-peak limiter, twice (one master).
+void BM_GenerateSoundtrackMastering(benchmark::State& state) {
+    const std::vector<float> mix = contentgen::mixSoundtrack(nullptr);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(contentgen::masterMix(mix, contentgen::kTargetLufs, contentgen::kMasterCeilingDbtp));
+}
+BENCHMARK(BM_GenerateSoundtrackMastering)->Unit(benchmark::kSecond)->Iterations(1);
+
+// The check after encoding: decoding the MP3 and measuring loudness, range, true peak and the
+// low end.
+void BM_GenerateSoundtrackCheck(benchmark::State& state) {
+    const std::vector<uint8_t> mp3 = contentgen::encodeMp3(contentgen::renderSoundtrack(nullptr).pcm, nullptr);
+    for (auto _ : state) benchmark::DoNotOptimize(contentgen::measureLoudness(contentgen::decodeMp3(mp3)));
+}
+BENCHMARK(BM_GenerateSoundtrackCheck)->Unit(benchmark::kSecond)->Iterations(1);
 
 // The content constructor on the pack the build generated into the run directory.
 void BM_StartupOnPack(benchmark::State& state) {

@@ -41,10 +41,14 @@ std::string sizeText(size_t bytes) {
 }
 
 void writeSoundtrack(const std::string& path, Console& console) {
-    const Soundtrack music = renderSoundtrack([&](double f) { console.bar("soundtrack: synthesis", f); });
-    const std::vector<uint8_t> mp3 = encodeMp3(music.pcm, [&](double f) { console.bar("soundtrack: MP3 encoding", f); });
-    writeFileAtomically(path, mp3);
-    console.line("  " + path + "  (" + sizeText(mp3.size()) + ", " + std::to_string(kMp3Kbps) + " kbps)");
+    const EncodedSoundtrack music =
+        produceSoundtrack([&](const char* stage, double f) { console.bar(std::string("soundtrack: ") + stage, f); });
+    writeFileAtomically(path, music.mp3);
+    console.line("  " + path + "  (" + sizeText(music.mp3.size()) + ", " + std::to_string(kMp3Kbps) + " kbps)");
+    char ceiling[96];
+    std::snprintf(ceiling, sizeof ceiling, "limiter ceiling %.1f dBTP%s", music.ceilingDbtp,
+                  music.masters > 1 ? (", mastered " + std::to_string(music.masters) + " times").c_str() : "");
+    console.line("    decoded: " + describeLoudness(music.decoded) + "; " + ceiling);
 }
 
 }  // namespace

@@ -199,6 +199,37 @@ float masterGain(double t) {
     return static_cast<float>(0.141 * std::max(0.0, (end - t) / (end - 607.0)));
 }
 
+float sectionGain(double t) {
+    // Level in dB at scene times, linear in between; two points at one time make a step. The
+    // loudest moments (the drop, the bursts, the climax and the finale) stand at 0 dB, the
+    // groove's early sections a few dB under, the breakdown and the credits' first half far
+    // under, each reached over a beat or two so that the hit opening a section rings out.
+    struct Point {
+        double t, db;
+    };
+    static const Point kLevels[] = {
+        {0, -3},     {32, -3},   {32, -4},   {64, -4},   {64, -3},   {96, -3},    {96, -2.5},
+        {128, -2.5}, {128, -1.5}, {160, -1.5}, {160, -3}, {192, -3},  {192, -2},   {224, -2},
+        {224, -3},   {256, 0},   {288, 0},   {288, -3},  {320, 0},   {352, 0},    {356, -8},
+        {384, -8},   {384, -6},  {416, -1},  {416, 0},   {448, 0},   {448, -1.5}, {480, -1.5},
+        {482, -7},   {512, -7},  {512, -4},  {544, -4},  {544, -2},  {576, 0}};
+    const size_t count = sizeof kLevels / sizeof kLevels[0];
+    double db = kLevels[count - 1].db;
+    if (t <= kLevels[0].t) {
+        db = kLevels[0].db;
+    } else {
+        for (size_t k = 1; k < count; ++k) {
+            if (t < kLevels[k].t) {
+                const Point& a = kLevels[k - 1];
+                const Point& b = kLevels[k];
+                db = a.db + (b.db - a.db) * (t - a.t) / (b.t - a.t);
+                break;
+            }
+        }
+    }
+    return static_cast<float>(std::pow(10.0, db / 20.0));
+}
+
 void performScore(Synth& synth, const std::function<void(double)>& progress) {
     Performer p(synth);
     const double total = 608.0;

@@ -13,4 +13,7 @@ void performScore(Synth& synth, const std::function<void(double)>& progress);
 // show, and the ending's fade over 576 ... 607 and beyond.
 float masterGain(double t);
 
+// The arrangement's dynamics at scene time t, a gain ahead of mastering.
+float sectionGain(double t);
+
 }  // namespace contentgen

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "Mastering.h"
 #include "Score.h"
 #include "SoundtrackTiming.h"
 #include "Synth.h"
@@ -34,24 +35,13 @@ std::vector<float> sidechain(const std::vector<double>& kicks, size_t length) {
     return env;
 }
 
-// Soft limiter: linear up to the knee, then bending smoothly towards 1.
-float limit(float x) {
-    const float knee = 0.72f;
-    const float a = std::fabs(x);
-    if (a <= knee) return x;
-    const float y = knee + (1.0f - knee) * std::tanh((a - knee) / (1.0f - knee));
-    return x < 0.0f ? -y : y;
-}
-
 }  // namespace
 
-Soundtrack renderSoundtrack(const ProgressFn& progress) {
+std::vector<float> mixSoundtrack(const ProgressFn& progress) {
     const size_t length = static_cast<size_t>(kSoundtrackSamples);
     // Where the kicks fall is known before anything sounds, so the ducking envelope is ready for
     // the instruments that follow it.
-    Soundtrack out;
-    out.kicks = soundtrackKicks();
-    const std::vector<float> duck = sidechain(out.kicks, length);
+    const std::vector<float> duck = sidechain(soundtrackKicks(), length);
 
     // Two halves of the band on two threads; their buses are summed in a fixed order, so the
     // result does not depend on which finishes first.
@@ -82,6 +72,18 @@ Soundtrack renderSoundtrack(const ProgressFn& progress) {
     rhythm.reset();
     if (progress) progress(0.7);
 
+    // No low end into the reverb and the delay: their tails would only muddy the kick and bass.
+    auto highPass = [](Stereo& bus, float cutoff) {
+        Svf l, r;
+        l.set(cutoff, 0.29f);
+        r.set(cutoff, 0.29f);
+        for (size_t i = 0; i < bus.size(); ++i) {
+            bus.l[i] = l.highpass(bus.l[i]);
+            bus.r[i] = r.highpass(bus.r[i]);
+        }
+    };
+    highPass(harmony->reverbSend, 350.0f);
+    highPass(harmony->delaySend, 250.0f);
     Stereo& mix = harmony->dry;
     Reverb reverb(0.86f, 0.35f);
     reverb.process(harmony->reverbSend, mix, 1.0f);
@@ -90,14 +92,27 @@ Soundtrack renderSoundtrack(const ProgressFn& progress) {
     pingPongDelay(harmony->delaySend, mix, delay, 0.42f, 0.8f);
     if (progress) progress(0.95);
 
-    out.pcm.resize(length * 2);
-    const float level = 0.56f;
+    // The sections' dynamics and the fades, one gain for both sides. Nothing above 16 kHz is
+    // left for the encoder's low-pass to cut away: what it would remove from limited peaks
+    // comes back as overshoot.
+    std::vector<float> out(length * 2);
+    Svf top[2][2];
+    for (auto& side : top)
+        for (Svf& f : side) f.set(16000.0f, 0.29f);
     for (size_t i = 0; i < length; ++i) {
-        const float gain = masterGain(secondsToSceneTime(static_cast<double>(i) / kSampleRate)) * level;
-        out.pcm[2 * i] = static_cast<int16_t>(std::lround(limit(mix.l[i] * gain) * 30500.0f));
-        out.pcm[2 * i + 1] = static_cast<int16_t>(std::lround(limit(mix.r[i] * gain) * 30500.0f));
+        const double t = secondsToSceneTime(static_cast<double>(i) / kSampleRate);
+        const float gain = masterGain(t) * sectionGain(t);
+        out[2 * i] = top[0][1].lowpass(top[0][0].lowpass(mix.l[i])) * gain;
+        out[2 * i + 1] = top[1][1].lowpass(top[1][0].lowpass(mix.r[i])) * gain;
     }
     if (progress) progress(1.0);
+    return out;
+}
+
+Soundtrack renderSoundtrack(const ProgressFn& progress) {
+    Soundtrack out;
+    out.kicks = soundtrackKicks();
+    out.pcm = toPcm16(masterMix(mixSoundtrack(progress), kTargetLufs, kMasterCeilingDbtp).samples);
     return out;
 }
 
@@ -148,6 +163,47 @@ std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& pcm, const ProgressFn
     if (tagBytes == 0 || tagBytes > tag.size() || tagBytes > out.size())
         throw std::runtime_error("LAME produced no info tag");
     std::copy(tag.begin(), tag.begin() + tagBytes, out.begin());
+    return out;
+}
+
+EncodedSoundtrack produceSoundtrack(const StageProgressFn& progress) {
+    const auto stage = [&](const char* name) -> ProgressFn {
+        if (!progress) return nullptr;
+        return [&progress, name](double f) { progress(name, f); };
+    };
+    const std::vector<float> mix = mixSoundtrack(stage("synthesis"));
+    const int kMostMasters = 4;
+    EncodedSoundtrack out;
+    double ceiling = kMasterCeilingDbtp, target = kTargetLufs;
+    for (out.masters = 1;; ++out.masters) {
+        if (progress) progress("mastering", 0.0);
+        const MasterResult master = masterMix(mix, target, ceiling);
+        if (progress) progress("mastering", 1.0);
+        out.mp3 = encodeMp3(toPcm16(master.samples), stage("MP3 encoding"));
+        if (progress) progress("checking", 0.0);
+        const std::vector<float> decoded = decodeMp3(out.mp3);
+        if (decoded.size() != 2 * static_cast<size_t>(kSoundtrackSamples))
+            throw std::runtime_error("the MP3 decodes to " + std::to_string(decoded.size() / 2) + " frames, not " +
+                                     std::to_string(kSoundtrackSamples));
+        out.decoded = measureLoudness(decoded);
+        if (progress) progress("checking", 1.0);
+        out.ceilingDbtp = ceiling;
+        const double over = out.decoded.truePeakDbtp - kMaxTruePeakDbtp;
+        const double off = out.decoded.integratedLufs - kTargetLufs;
+        const bool peaksFit = over <= 0.0 && out.decoded.fullScaleSamples == 0;
+        const bool loudnessFits = std::fabs(off) <= kLoudnessToleranceLu;
+        if (peaksFit && loudnessFits) break;
+        if (out.masters == kMostMasters)
+            throw std::runtime_error("no master meets the limits after " + std::to_string(kMostMasters) +
+                                     " tries (last: " + describeLoudness(out.decoded) + ")");
+        // The encoder overshot: lower the ceiling by the excess and a margin. (A full-scale
+        // sample under a true peak within the limit cannot happen; a margin covers it anyway.)
+        if (!peaksFit) ceiling -= std::max(over, 0.0) + 0.3;
+        if (!loudnessFits) target -= off;
+    }
+    if (out.decoded.rangeLu < kMinLoudnessRangeLu)
+        throw std::runtime_error("the soundtrack's loudness range is too narrow (" + describeLoudness(out.decoded) +
+                                 "; at least " + std::to_string(static_cast<int>(kMinLoudnessRangeLu)) + " LU needed)");
     return out;
 }
 

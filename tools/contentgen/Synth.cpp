@@ -21,7 +21,7 @@ void renderKick(float* out, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         const float x = i * kInvRate;
         const float f = 46.0f + 120.0f * std::exp(-x / 0.03f) + 480.0f * std::exp(-x / 0.0035f);
-        const float amp = std::exp(-x / 0.3f) * (x < 0.38f ? 1.0f : std::max(0.0f, 1.0f - (x - 0.38f) / 0.07f));
+        const float amp = std::exp(-x / 0.15f) * (x < 0.32f ? 1.0f : std::max(0.0f, 1.0f - (x - 0.32f) / 0.07f));
         const float click = noise.next() * std::exp(-x / 0.0012f) * 0.25f;
         out[i] = softClip(1.9f * (std::sin(kTwoPi * phase) * amp + click)) * 0.82f;
         phase += f * kInvRate;
@@ -97,7 +97,7 @@ void Synth::kick(double t, float velocity) {
     Stereo& s = scratch(n);
     renderKick(s.l.data(), n);
     s.r = s.l;
-    mix(sceneTimeToSample(t), n, {velocity * 0.85f, 0.04f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 0.6f, 0.04f, 0.0f, false});
 }
 
 void Synth::clap(double t, float velocity) {
@@ -153,7 +153,7 @@ void Synth::hat(double t, float velocity, bool open) {
         s.l[i] = v * (1.0f - pan);
         s.r[i] = v * (1.0f + pan);
     }
-    mix(sceneTimeToSample(t), n, {velocity * 1.0f, 0.08f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 1.25f, 0.08f, 0.0f, false});
 }
 
 void Synth::ride(double t, float velocity) {
@@ -210,7 +210,7 @@ void Synth::tom(double t, float note, float velocity) {
         s.l[i] = v * (1.0f - pan);
         s.r[i] = v * (1.0f + pan);
     }
-    mix(sceneTimeToSample(t), n, {velocity, 0.3f, 0.0f, false});
+    mix(sceneTimeToSample(t), n, {velocity * 0.55f, 0.3f, 0.0f, false});
 }
 
 void Synth::bass(double t, double beats, float note, float velocity, float cutoff) {
@@ -225,14 +225,14 @@ void Synth::bass(double t, double beats, float note, float velocity, float cutof
     for (size_t i = 0; i < n; ++i) {
         const float x = i * kInvRate;
         if ((i & 15) == 0) filter.set(cutoff * (1.0f + 5.0f * std::exp(-x / 0.055f)), 0.35f);
-        const float osc = 0.7f * saw.next(f * kInvRate) + 0.6f * std::sin(kTwoPi * sub);
+        const float osc = 0.7f * saw.next(f * kInvRate) + 0.12f * std::sin(kTwoPi * sub);
         sub += f * kInvRate;
         if (sub >= 1.0f) sub -= 1.0f;
         const float attack = std::min(1.0f, x / 0.003f);
         const float release = x > seconds ? std::max(0.0f, 1.0f - static_cast<float>((x - seconds) / 0.012)) : 1.0f;
         s.l[i] = s.r[i] = softClip(1.3f * filter.lowpass(osc)) * attack * release;
     }
-    mix(sceneTimeToSample(t), n, {velocity * 0.5f, 0.0f, 0.0f, true});
+    mix(sceneTimeToSample(t), n, {velocity * 0.36f, 0.0f, 0.0f, true});
 }
 
 void Synth::pad(double t, double beats, const std::vector<int>& notes, float velocity, float cutoffFrom, float cutoffTo,
@@ -271,7 +271,13 @@ void Synth::pad(double t, double beats, const std::vector<int>& notes, float vel
         }
     }
     const float scale = 0.65f / std::sqrt(static_cast<float>(notes.size()) * 6.0f);
+    // The bass owns the low end: the chord keeps its body above 200 Hz.
+    Svf hl, hr;
+    hl.set(200.0f, 0.29f);
+    hr.set(200.0f, 0.29f);
     for (size_t i = 0; i < n; ++i) {
+        s.l[i] = hl.highpass(s.l[i]);
+        s.r[i] = hr.highpass(s.r[i]);
         const double x = i * (1.0 / kSampleRate);
         double env = std::min(1.0, x / attack);
         env = env * env * (3.0 - 2.0 * env);
@@ -417,7 +423,7 @@ void Synth::impact(double t, float velocity) {
         phase += (31.0f + 45.0f * std::exp(-x / 0.12f)) * kInvRate;
         if (phase >= 1.0f) phase -= 1.0f;
         const float rumble = lp.lowpass(nz.next()) * std::exp(-x / 0.5f) * 0.8f;
-        s.l[i] = s.r[i] = softClip(1.4f * (boom + rumble)) * 0.75f;
+        s.l[i] = s.r[i] = softClip(1.4f * (0.6f * boom + rumble)) * 0.75f;
     }
     mix(sceneTimeToSample(t), n, {velocity * 0.8f, 0.5f, 0.0f, false});
     crash(t, velocity);

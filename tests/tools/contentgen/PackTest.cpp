@@ -1,18 +1,22 @@
 // The whole pack as the build made it in the run directory: the same bytes from another run of
 // the generator, and a soundtrack that decodes through the program's own audio path with its
-// beats where the picture expects them.
+// beats where the picture expects them, its peaks under the limit and its loudness on target.
 #include <gtest/gtest.h>
 
+#include <ebur128.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "ContentPack.h"
+#include "Loudness.h"
 #include "Soundtrack.h"
 #include "SphereMesh.h"
 #include "SoundtrackTiming.h"
@@ -140,6 +144,37 @@ TEST_F(WholePack, SoundtrackDecodesGaplessWithKicksOnThePictureBeatGrid) {
     }
     EXPECT_EQ(bestLag, 0);
     EXPECT_GT(best, 0.99);
+}
+
+// The soundtrack as the program plays it (16-bit, through its own decoder), measured with
+// libebur128: headroom left above every peak, no clipped sample, streaming loudness, and quiet
+// sections that stand apart from the loud ones.
+TEST_F(WholePack, SoundtrackKeepsHeadroomAndStreamingLoudness) {
+    const std::vector<int16_t> pcm = decodeSoundtrack(path("data/Vorthalimex.mp3"));
+    ASSERT_EQ(static_cast<int64_t>(pcm.size()), 2 * contentgen::kSoundtrackSamples);
+    size_t fullScale = 0;
+    for (int16_t v : pcm) fullScale += v >= 32767 || v <= -32767;
+    EXPECT_EQ(fullScale, 0u) << "samples at full scale";
+
+    std::unique_ptr<ebur128_state, void (*)(ebur128_state*)> meter(
+        ebur128_init(2, 44100, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK),
+        [](ebur128_state* st) { ebur128_destroy(&st); });
+    ASSERT_TRUE(meter);
+    ASSERT_EQ(ebur128_add_frames_short(meter.get(), pcm.data(), pcm.size() / 2), EBUR128_SUCCESS);
+    double lufs = 0.0, range = 0.0, left = 0.0, right = 0.0;
+    ASSERT_EQ(ebur128_loudness_global(meter.get(), &lufs), EBUR128_SUCCESS);
+    ASSERT_EQ(ebur128_loudness_range(meter.get(), &range), EBUR128_SUCCESS);
+    ASSERT_EQ(ebur128_true_peak(meter.get(), 0, &left), EBUR128_SUCCESS);
+    ASSERT_EQ(ebur128_true_peak(meter.get(), 1, &right), EBUR128_SUCCESS);
+    const double truePeakDb = 20.0 * std::log10(std::max(left, right));
+    EXPECT_LE(truePeakDb, -1.0) << "dBTP";
+    EXPECT_NEAR(lufs, -14.0, 1.0) << "integrated loudness, LUFS";
+    EXPECT_GE(range, 6.0) << "loudness range, LU";
+
+    // The low end leaves room for the rest: under 45 % of the energy below 250 Hz.
+    std::vector<float> samples(pcm.size());
+    for (size_t i = 0; i < pcm.size(); ++i) samples[i] = pcm[i] / 32768.0f;
+    EXPECT_LT(contentgen::measureLoudness(samples).lowShare, 0.45);
 }
 
 // The program itself on the pack, on its own virtual display, with SDL's disk driver standing in

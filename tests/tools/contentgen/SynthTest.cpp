@@ -1,4 +1,5 @@
-// Where the synthesiser puts sound in the file, and the master volume over the show.
+// Where the synthesiser puts sound in the file, and the master volume and the sections'
+// dynamics over the show.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -64,6 +65,27 @@ TEST(SoundtrackScore, MasterVolumeFadesInAndStillSoundsAtTheEnd) {
     EXPECT_GE(contentgen::kSoundtrackSeconds, 252.0);
     EXPECT_GT(contentgen::masterGain(end - 2.0), 0.01f);
     EXPECT_NEAR(contentgen::masterGain(end), 0.0f, 1e-6f);
+}
+
+// The arrangement's dynamics: never a boost (the limiter would only take it back), the loud
+// moments at full level, the quiet sections well under them, and no sudden drop within a section.
+TEST(SoundtrackScore, SectionsContrastQuietAgainstLoud) {
+    auto db = [](double t) { return 20.0 * std::log10(contentgen::sectionGain(t)); };
+    for (double t = -1.0; t < 620.0; t += 0.25) EXPECT_LE(contentgen::sectionGain(t), 1.0f) << "t " << t;
+    struct Case {
+        double quiet, loud, atLeastDb;
+    } cases[] = {{40.0, 270.0, 3.0},    // the first groove against the drop
+                 {360.0, 330.0, 6.0},   // the breakdown against the burst before it
+                 {490.0, 430.0, 6.0},   // the credits' bells against the climax
+                 {520.0, 570.0, 3.0}};  // the credits' beat against the finale
+    for (const Case& c : cases) EXPECT_GE(db(c.loud) - db(c.quiet), c.atLeastDb) << c.quiet << " vs " << c.loud;
+    for (double t : {270.0, 330.0, 430.0, 575.9}) EXPECT_NEAR(db(t), 0.0, 0.5) << "t " << t;
+    // Within a 32-beat section the level moves by under 3 dB per beat; steps fall on the
+    // sections' first beats.
+    for (double t = 0.0; t < 608.0; t += 0.25) {
+        if (std::fmod(t + 0.25, 32.0) == 0.0) continue;
+        EXPECT_LT(std::fabs(db(t + 0.25) - db(t)), 0.75) << "t " << t;
+    }
 }
 
 }  // namespace
