@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <iterator>
 #include <memory>
 
 #include "content/ContentFixtures.h"
@@ -32,9 +35,10 @@ protected:
         ASSERT_NE(window.glActiveTextureARB, nullptr);
     }
 
-    std::unique_ptr<DemoContent> load(const std::vector<std::string>& missing = {}) {
+    std::unique_ptr<DemoContent> load(const std::vector<std::string>& missing = {},
+                                      content::RenderPath path = content::RenderPath::Faithful) {
         contenttest::writeFixtureData(missing);
-        auto content = std::make_unique<DemoContent>(&window, content::RenderPath::Faithful);
+        auto content = std::make_unique<DemoContent>(&window, path);
         expectNoGlError("loading the content");
         return content;
     }
@@ -170,8 +174,13 @@ TEST_F(ContentTest, StarSphereClearAndFogFollowTheTimeline) {
     }
 }
 
+// Both render paths leave the same state: the next pass relies on it.
+constexpr content::RenderPath kPaths[] = {content::RenderPath::Faithful, content::RenderPath::Fast};
+
 TEST_F(ContentTest, CoreSceneLeavesItsStateAndStackDepth) {
-    auto content = load();
+  for (content::RenderPath path : kPaths) {
+    SCOPED_TRACE(content::renderPathName(path));
+    auto content = load({}, path);
     for (float t : {0.0f, 352.0f}) {
         content->drawStarSphere(msAt(t));
         const GLint depth = integer(GL_MODELVIEW_STACK_DEPTH);
@@ -189,11 +198,16 @@ TEST_F(ContentTest, CoreSceneLeavesItsStateAndStackDepth) {
         EXPECT_FLOAT_EQ(c[0], m) << t;
         EXPECT_FLOAT_EQ(c[2], 1.0f);
         EXPECT_FLOAT_EQ(c[3], 0.015f);
+        for (GLenum array : {GL_VERTEX_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY, GL_NORMAL_ARRAY})
+            EXPECT_FALSE(enabled(array)) << t;
     }
+  }
 }
 
 TEST_F(ContentTest, FrameLeavesTheLastLayersState) {
-    auto content = load();
+  for (content::RenderPath path : kPaths) {
+    SCOPED_TRACE(content::renderPathName(path));
+    auto content = load({}, path);
     drawFrameAt(*content, 100.0f);
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 104, 640, 272}));
     EXPECT_TRUE(enabled(GL_BLEND));
@@ -204,6 +218,14 @@ TEST_F(ContentTest, FrameLeavesTheLastLayersState) {
     EXPECT_TRUE(enabled(GL_FOG));  // never switched off
     EXPECT_FLOAT_EQ(colour()[3], content::logoAlpha(content::sceneTime(msAt(100.0f))));
     EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LESS);
+    // The logo's alpha is negative at t = 120: the fast path sets its state without drawing it.
+    drawFrameAt(*content, 120.0f);
+    EXPECT_FLOAT_EQ(colour()[3], content::logoAlpha(content::sceneTime(msAt(120.0f))));
+    EXPECT_LT(colour()[3], 0.0f);
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), content->logoTexture->glName);
+    EXPECT_TRUE(enabled(GL_TEXTURE_2D));
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 104, 640, 272}));
+  }
 }
 
 // Share of band pixels (sampled every 8 pixels) for which pred holds.
@@ -260,6 +282,42 @@ TEST_F(ContentTest, WholeFramesAlongTheTimeline) {
             else
                 EXPECT_LE(shares[k], -wanted[k]) << c.t << " measure " << k;
         }
+    }
+}
+
+// The whole window's pixels, RGBA.
+std::vector<unsigned char> windowPixels() {
+    std::vector<unsigned char> pixels(640 * 480 * 4);
+    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// The picture gate on the small fixture content (the content pack's frames are gated by the
+// picturegate tests): the fast path's frames within 2 levels of the faithful ones, and at most
+// 0.1 % of the pixels more than 1 level off.
+TEST_F(ContentTest, FastPathDrawsTheFaithfulPicture) {
+    const float times[] = {0.3f, 64.0f, 321.0f, 368.0f, 560.0f};
+    std::vector<std::vector<unsigned char>> faithful;
+    {
+        auto content = load({}, content::RenderPath::Faithful);
+        for (float t : times) {
+            drawFrameAt(*content, t);
+            faithful.push_back(windowPixels());
+        }
+    }
+    auto content = load({}, content::RenderPath::Fast);
+    for (std::size_t k = 0; k < std::size(times); ++k) {
+        drawFrameAt(*content, times[k]);
+        const std::vector<unsigned char> fast = windowPixels();
+        int largest = 0, overOne = 0;
+        for (std::size_t p = 0; p < fast.size(); p += 4) {
+            int worst = 0;
+            for (int c = 0; c < 3; ++c) worst = std::max(worst, std::abs(fast[p + c] - faithful[k][p + c]));
+            largest = std::max(largest, worst);
+            overOne += worst > 1;
+        }
+        EXPECT_LE(largest, 2) << times[k];
+        EXPECT_LE(overOne, 640 * 480 / 1000) << times[k];
     }
 }
 
