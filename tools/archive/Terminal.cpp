@@ -79,7 +79,9 @@ void restoreAndRaise(int signal) {
 
 std::string escaped(const std::string& text) { return escapedWith(text, false); }
 
-std::string shownName(const std::string& stored) { return escapedWith(stored, true); }
+std::string shownName(const std::string& stored) {
+  return stored.empty() ? "(empty name)" : escapedWith(stored, true);
+}
 
 std::optional<std::string> readPassPhrase(const std::string& prompt, std::string& error) {
   if (!::isatty(STDIN_FILENO)) {

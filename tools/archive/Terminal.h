@@ -11,7 +11,8 @@ namespace archivetool {
 // is written as "\\". Well-formed UTF-8 stays as it is.
 std::string escaped(const std::string& text);
 
-// A member name as stored ('\' between folders) as vxar shows it: '/' between folders, escaped.
+// A member name as stored ('\' between folders) as vxar shows it: '/' between folders, escaped;
+// "(empty name)" for an empty one.
 std::string shownName(const std::string& stored);
 
 // Shows `prompt` on standard error and reads one line from standard input with echo off; the
