@@ -26,72 +26,82 @@ constexpr int kBarRows = effects::kLetterboxRows / 2;
 constexpr int kProgramSizes[] = {8, 4, 2, 1};
 static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most kLevelCount terms");
 
-// Shared by every program: colour components as the frame buffer stores them and the blend's
-// product of two 8-bit values. GLSL 1.30 rounds half to even in one instruction; 1.10 spells it
-// out. Components are in 0 .. 1 already: samples are, and fogKeep + fogAdd is at most 1.
+// Shared by every program: colour components as the frame buffer stores them. GLSL 1.30 rounds
+// half to even in one instruction; 1.10 spells it out. Components are in 0 .. 1 already:
+// samples are, and fogKeep + fogAdd is at most 1.
 const char* const kHead130 = R"(#version 130
 // round-half-even(c * 255): what the frame buffer stores for c.
-vec4 level8(vec4 c) { return roundEven(c * 255.0); }
+vec3 level8(vec3 c) { return roundEven(c * 255.0); }
 )";
 const char* const kHead110 = R"(#version 110
 // round-half-even(c * 255): what the frame buffer stores for c.
-vec4 level8(vec4 c) {
-    vec4 z = c * 255.0;
-    vec4 f = floor(z);
-    vec4 d = z - f;
-    vec4 tie = vec4(equal(d, vec4(0.5)));
+vec3 level8(vec3 c) {
+    vec3 z = c * 255.0;
+    vec3 f = floor(z);
+    vec3 d = z - f;
+    vec3 tie = vec3(equal(d, vec3(0.5)));
     return f + step(0.5, d) - tie * (1.0 - mod(f, 2.0));
 }
 )";
-const char* const kFragmentCommon = R"(// v * a / 255 rounded to nearest, as (t + (t >> 8) + 128) >> 8 with t = v * a.
-vec4 blendProduct(vec4 v, float a) {
-    vec4 t = v * a;
-    return floor((t + floor(t / 256.0) + 128.0) / 256.0);
-}
-uniform float fogKeep;  // fog factor: 1 leaves the sample, 0 gives the fog colour
+// The blend's product of an 8-bit colour s and an 8-bit alpha a is round(s * a / 255), never a
+// tie: the shader gets a / 255 and rounds s * (a / 255) + 0.5 down (single precision is off by
+// far less than the 1/510 that separates s * a / 255 from a half).
+const char* const kFragmentCommon = R"(uniform float fogKeep;  // fog factor: 1 leaves the sample, 0 gives the fog colour
 uniform vec3 fogAdd;    // (1 - factor) * fog colour
 )";
 
-// Term j: one sample of level[j] at `coordinate`, rounded, weighted by alpha weight[j].x counted
-// weight[j].y times. Exact terms have a second alpha class (weight[j].z, counted weight[j].w
-// times: the corner copies lying on the centred layer); placed terms count only inside the
-// layer's rectangle rect[j].
-std::string termSource(int j, const std::string& coordinate, bool placed) {
+// Exact: on the layer's own quad. Placed: over the band, counted inside the layer's rectangle.
+// Covering: placed terms whose layers cover the whole band (no rectangle to test).
+enum class TermKind { Exact, Placed, Covering };
+
+// Term j: one sample of level[j] at `coordinate`, rounded, times the 8-bit alpha weight[j].x (as
+// a / 255), counted weight[j].y times. Exact terms have a second alpha class (weight[j].z,
+// counted weight[j].w times: the corner copies lying on the centred layer); placed terms count
+// only inside the layer's rectangle rect[j] and bring their alpha channel's part, weight[j].z.
+std::string termSource(int j, const std::string& coordinate, TermKind kind) {
     const std::string k = std::to_string(j);
+    const std::string w = "weight[" + k + "]";
     std::string s = "    {\n"
-                    "        vec4 t = texture2D(level[" + k + "], " + coordinate + ");\n"
-                    "        vec4 ca = level8(vec4(t.rgb * fogKeep + fogAdd, t.a * weight[" + k + "].x));\n"
-                    "        vec4 term = weight[" + k + "].y * blendProduct(ca, ca.a);\n";
-    if (placed) {
+                    "        vec3 c = level8(texture2D(level[" + k + "], " + coordinate + ").rgb * fogKeep + fogAdd);\n";
+    if (kind == TermKind::Placed) {
         s += "        vec4 r = rect[" + k + "];\n"
-             "        term *= step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n";
+             "        float inside = step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n"
+             "        sum += inside * vec4(" + w + ".y * floor(c * " + w + ".x + 0.5), " + w + ".z);\n";
+    } else if (kind == TermKind::Covering) {
+        s += "        sum += vec4(" + w + ".y * floor(c * " + w + ".x + 0.5), " + w + ".z);\n";
     } else {
-        s += "        float ab = level8(vec4(t.a * weight[" + k + "].z)).x;\n"
-             "        term += weight[" + k + "].w * blendProduct(vec4(ca.rgb, ab), ab);\n";
+        s += "        sum.rgb += " + w + ".y * floor(c * " + w + ".x + 0.5) + " + w + ".w * floor(c * " + w + ".z + 0.5);\n";
     }
-    return s + "        sum += term;\n    }\n";
+    return s + "    }\n";
 }
 
 // A program of `terms` terms. Exact terms sample at the interpolated texture coordinate of the
 // layer's own quad (the one the fixed-function layer draws, so the very same coordinates);
 // placed terms at a coordinate computed from the window position over a band-covering quad.
-std::string fragmentSource(int terms, bool placed, bool glsl130) {
+// The glow levels are RGB: every sample's alpha is 1, so a term's alpha is its layer's alpha.
+std::string fragmentSource(int terms, TermKind kind, bool glsl130) {
+    const bool placed = kind != TermKind::Exact;
     const std::string n = std::to_string(terms);
     std::string s = glsl130 ? kHead130 : kHead110;
     s += kFragmentCommon;
     s += "uniform sampler2D level[" + n + "];\n";
-    s += "uniform vec4 weight[" + n + "];  // alpha a, count a (exact terms: alpha b, count b)\n";
     if (placed) {
+        s += "uniform vec4 weight[" + n + "];  // alpha / 255, count, alpha channel's part\n";
         s += "uniform vec4 map[" + n + "];     // s = x * map.x + map.y, t = y * map.z + map.w (window pixels)\n";
-        s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
+        if (kind == TermKind::Placed)
+            s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
+    } else {
+        s += "uniform vec4 weight[" + n + "];  // alpha a / 255, count a, alpha b / 255, count b\n";
+        s += "uniform float alphaSum;         // the alpha channel's part of every term\n";
     }
-    s += "void main() {\n    vec2 p = gl_FragCoord.xy;\n    vec4 sum = vec4(0.0);\n";
+    s += "void main() {\n    vec2 p = gl_FragCoord.xy;\n";
+    s += placed ? "    vec4 sum = vec4(0.0);\n" : "    vec4 sum = vec4(0.0, 0.0, 0.0, alphaSum);\n";
     for (int j = 0; j < terms; ++j) {
         const std::string k = std::to_string(j);
         const std::string coordinate =
             placed ? "vec2(p.x * map[" + k + "].x + map[" + k + "].y, p.y * map[" + k + "].z + map[" + k + "].w)"
                    : "gl_TexCoord[0].st";
-        s += termSource(j, coordinate, placed);
+        s += termSource(j, coordinate, kind);
     }
     s += "    gl_FragColor = min(sum, 255.0) / 255.0;\n}\n";
     return s;
@@ -165,6 +175,18 @@ void placeLayer(const BandLayer& layer, int width, int height, float* map, float
     rect[3] = snapToGrid(std::max(y0, y1));
 }
 
+// What the blend makes of a layer alpha: the 8-bit alpha a the frame buffer takes, as a / 255
+// for the shader, and the alpha channel's own term round(a * a / 255).
+struct BlendAlpha {
+    float scale;
+    int alphaTerm;
+};
+BlendAlpha blendAlpha(float alpha) {
+    const int a = frameBufferLevel(alpha);
+    const int t = a * a;
+    return {static_cast<float>(a) / 255.0f, (t + (t >> 8) + 0x80) >> 8};
+}
+
 // Adds alpha to one of a term's two alpha classes; false when both hold other alphas.
 bool addAlpha(float* weight, float alpha) {
     if (weight[1] > 0 && weight[0] == alpha) {
@@ -221,7 +243,7 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
             return other.level == s.level && other.weight[0] == alpha && std::memcmp(other.map, s.map, sizeof s.map) == 0 &&
                    std::memcmp(other.rect, s.rect, sizeof s.rect) == 0;
         });
-        if (same != plan.placed.end() && same->weight[0] == alpha) {
+        if (same != plan.placed.end()) {
             same->weight[1] += 1;
             continue;
         }
@@ -292,15 +314,15 @@ int frameBufferLevel(float c) {
 struct BandPass::Program {
     GLuint program = 0;
     int terms = 0;
-    GLint level = -1, map = -1, rect = -1, weight = -1, fogKeep = -1, fogAdd = -1;
+    GLint level = -1, map = -1, rect = -1, weight = -1, alphaSum = -1, fogKeep = -1, fogAdd = -1;
 
     ~Program() {
         if (program != 0) glDeleteProgram(program);
     }
 
     // Null when the program does not build.
-    static std::unique_ptr<Program> build(GLuint vertex, int terms, bool placed, bool glsl130) {
-        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, placed, glsl130));
+    static std::unique_ptr<Program> build(GLuint vertex, int terms, TermKind kind, bool glsl130) {
+        const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, kind, glsl130));
         if (fragment == 0) return nullptr;
         auto p = std::make_unique<Program>();
         p->terms = terms;
@@ -316,6 +338,7 @@ struct BandPass::Program {
         p->map = glGetUniformLocation(p->program, "map");
         p->rect = glGetUniformLocation(p->program, "rect");
         p->weight = glGetUniformLocation(p->program, "weight");
+        p->alphaSum = glGetUniformLocation(p->program, "alphaSum");
         p->fogKeep = glGetUniformLocation(p->program, "fogKeep");
         p->fogAdd = glGetUniformLocation(p->program, "fogAdd");
         return p;
@@ -341,12 +364,14 @@ std::unique_ptr<BandPass> BandPass::create() {
     std::unique_ptr<BandPass> pass(new BandPass());
     const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource(glsl130));
     if (vertex == 0) return nullptr;
-    pass->exact_ = Program::build(vertex, kLevelCount, false, glsl130);
+    pass->exact_ = Program::build(vertex, kLevelCount, TermKind::Exact, glsl130);
     for (int terms : kProgramSizes) {
-        if (auto p = Program::build(vertex, terms, true, glsl130)) pass->placed_.push_back(std::move(p));
+        if (auto p = Program::build(vertex, terms, TermKind::Placed, glsl130)) pass->placed_.push_back(std::move(p));
+        if (auto p = Program::build(vertex, terms, TermKind::Covering, glsl130)) pass->covering_.push_back(std::move(p));
     }
     glDeleteShader(vertex);
-    if (!pass->exact_ || pass->placed_.size() != std::size(kProgramSizes)) return nullptr;
+    const std::size_t sizes = std::size(kProgramSizes);
+    if (!pass->exact_ || pass->placed_.size() != sizes || pass->covering_.size() != sizes) return nullptr;
     GLint units9[kLevelCount];
     for (int i = 0; i < kLevelCount; ++i) units9[i] = i;  // level i on texture unit i
     glUseProgram(pass->exact_->program);
@@ -359,7 +384,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
                        const std::array<assets::Texture*, kLevelCount>& levels, int width, int height) {
     if (height - effects::kLetterboxRows <= 0 || width <= 0 || layers.empty()) return false;
     for (const assets::Texture* level : levels)
-        if (!level || !level->uploaded) return false;
+        if (!level || !level->uploaded || level->internalFormat != GL_RGB) return false;
     for (const BandLayer& layer : layers)
         if (layer.level < 0 || layer.level >= kLevelCount) return false;
 
@@ -387,7 +412,20 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
     // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included.
     exact_->use(fogKeep, fogAdd);
     for (const ExactDraw& draw : plan.exact) {
-        glUniform4fv(exact_->weight, kLevelCount, &draw.weight[0][0]);
+        float weight[kLevelCount][4] = {};
+        int alphaSum = 0;
+        for (int i = 0; i < kLevelCount; ++i) {
+            for (int c = 0; c < 2; ++c) {
+                const float* w = &draw.weight[i][2 * c];
+                if (w[1] == 0) continue;
+                const BlendAlpha b = blendAlpha(w[0]);
+                weight[i][2 * c] = b.scale;
+                weight[i][2 * c + 1] = w[1];
+                alphaSum += static_cast<int>(w[1]) * b.alphaTerm;
+            }
+        }
+        glUniform4fv(exact_->weight, kLevelCount, &weight[0][0]);
+        glUniform1f(exact_->alphaSum, static_cast<float>(alphaSum));
         glPushMatrix();
         glTranslatef(0.0f, 0.0f, 0.0f);
         glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
@@ -407,39 +445,55 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
         glPopMatrix();
     }
 
-    // The placed terms over the whole band, by the largest programs that fit.
-    std::size_t next = 0;
-    while (next < plan.placed.size()) {
-        const std::size_t left = plan.placed.size() - next;
-        const Program* p = nullptr;
-        for (const auto& candidate : placed_) {
-            if (static_cast<std::size_t>(candidate->terms) <= left) {
-                p = candidate.get();
-                break;
-            }
-        }
-        GLint samplers[kLevelCount];
-        float map[kLevelCount][4], rect[kLevelCount][4], weight[kLevelCount][4];
-        for (int j = 0; j < p->terms; ++j) {
-            const Slot& s = plan.placed[next + static_cast<std::size_t>(j)];
-            samplers[j] = s.level;
-            std::memcpy(map[j], s.map, sizeof s.map);
-            std::memcpy(rect[j], s.rect, sizeof s.rect);
-            std::memcpy(weight[j], s.weight, sizeof s.weight);
-        }
-        p->use(fogKeep, fogAdd);
-        glUniform1iv(p->level, p->terms, samplers);
-        glUniform4fv(p->map, p->terms, &map[0][0]);
-        glUniform4fv(p->rect, p->terms, &rect[0][0]);
-        glUniform4fv(p->weight, p->terms, &weight[0][0]);
-        glBegin(GL_QUADS);
-        glVertex2f(0.0f, 0.0f);
-        glVertex2f(static_cast<float>(width), 0.0f);
-        glVertex2f(static_cast<float>(width), static_cast<float>(height));
-        glVertex2f(0.0f, static_cast<float>(height));
-        glEnd();
-        next += static_cast<std::size_t>(p->terms);
+    // The placed terms over the whole band, by the largest programs that fit; layers covering
+    // the whole band need no rectangle test.
+    const float bandBottom = kBarRows, bandTop = static_cast<float>(height - kBarRows);
+    std::vector<Slot> covering, partial;
+    for (const Slot& slot : plan.placed) {
+        const bool covers = slot.rect[0] <= 0.5f && slot.rect[1] > width - 0.5f && slot.rect[2] <= bandBottom + 0.5f &&
+                            slot.rect[3] > bandTop - 0.5f;
+        (covers ? covering : partial).push_back(slot);
     }
+    auto drawPlaced = [&](const std::vector<Slot>& slots, const std::vector<std::unique_ptr<Program>>& programs) {
+        std::size_t next = 0;
+        while (next < slots.size()) {
+            const std::size_t left = slots.size() - next;
+            const Program* p = nullptr;
+            for (const auto& candidate : programs) {
+                if (static_cast<std::size_t>(candidate->terms) <= left) {
+                    p = candidate.get();
+                    break;
+                }
+            }
+            GLint samplers[kLevelCount];
+            float map[kLevelCount][4], rect[kLevelCount][4], weight[kLevelCount][4];
+            for (int j = 0; j < p->terms; ++j) {
+                const Slot& s = slots[next + static_cast<std::size_t>(j)];
+                samplers[j] = s.level;
+                std::memcpy(map[j], s.map, sizeof s.map);
+                std::memcpy(rect[j], s.rect, sizeof s.rect);
+                const BlendAlpha b = blendAlpha(s.weight[0]);
+                weight[j][0] = b.scale;
+                weight[j][1] = s.weight[1];
+                weight[j][2] = s.weight[1] * static_cast<float>(b.alphaTerm);
+                weight[j][3] = 0;
+            }
+            p->use(fogKeep, fogAdd);
+            glUniform1iv(p->level, p->terms, samplers);
+            glUniform4fv(p->map, p->terms, &map[0][0]);
+            if (p->rect >= 0) glUniform4fv(p->rect, p->terms, &rect[0][0]);
+            glUniform4fv(p->weight, p->terms, &weight[0][0]);
+            glBegin(GL_QUADS);
+            glVertex2f(0.0f, 0.0f);
+            glVertex2f(static_cast<float>(width), 0.0f);
+            glVertex2f(static_cast<float>(width), static_cast<float>(height));
+            glVertex2f(0.0f, static_cast<float>(height));
+            glEnd();
+            next += static_cast<std::size_t>(p->terms);
+        }
+    };
+    drawPlaced(covering, covering_);
+    drawPlaced(partial, placed_);
     glUseProgram(0);
 
     for (int i = kLevelCount - 1; i >= 1; --i) {
