@@ -132,14 +132,18 @@ struct BitRegister {
   }
   // The same with at least 15 bits known to be in the register.
   __attribute__((always_inline)) uint32_t decodeFilled(const HuffmanTable& table) {
-    const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
-    const uint32_t entry = table.quick[v >> (16 - kQuickBits)];
+    const uint32_t entry = table.quick[bits >> (64 - kQuickBits)];
     if (entry != 0) {
-      skip(entry >> 12);
-      return entry & 0xFFF;
+      // The shift takes the entry's low 6 bits, the code length, as it stands: one step from the
+      // table to the next code.
+      bits <<= entry & 63;
+      available -= entry & 63;
+      bitPos += entry & 63;
+      return entry >> 6;
     }
     // Codes longer than kQuickBits: rare, but decoded in place, as a call would push the state of
     // the loops that decode out of registers.
+    const uint32_t v = uint32_t(bits >> 48) & 0xFFFE;
     const uint32_t length = codeLength(table, v);
     skip(length);
     return symbolAt(table, v, length);
@@ -207,7 +211,7 @@ void buildDecodeTable(const uint8_t* lengths, uint32_t count, HuffmanTable& tabl
   for (uint32_t prefix = 0; prefix < (1u << kQuickBits); ++prefix) {
     const uint32_t v = prefix << (16 - kQuickBits);
     const uint32_t bits = codeLength(table, v);
-    table.quick[prefix] = bits <= uint32_t(kQuickBits) ? uint16_t(bits << 12 | symbolAt(table, v, bits)) : 0;
+    table.quick[prefix] = bits <= uint32_t(kQuickBits) ? uint16_t(symbolAt(table, v, bits) << 6 | bits) : 0;
   }
 }
 
@@ -215,8 +219,8 @@ uint32_t decodeSymbol(MemberDecoder& d, const HuffmanTable& table) {
   const uint32_t v = peekBits(d) & 0xFFFE;
   const uint32_t entry = table.quick[v >> (16 - kQuickBits)];
   if (entry != 0) {
-    skipBits(d, entry >> 12);
-    return entry & 0xFFF;
+    skipBits(d, entry & 63);
+    return entry >> 6;
   }
   const uint32_t bits = codeLength(table, v);
   skipBits(d, bits);
@@ -622,104 +626,35 @@ bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& 
 
 // ---- Audio runs ----
 //
-// The predictor's error sums are not kept sample by sample: each channel logs, for the samples of
-// its current block of 32, the symbol, its own delta and the cross delta it saw, and the 11 sums
-// are made from the log when the block is full (or the run ends), 8 samples at a time.
+// The predictor works on the own deltas o1..o5 of a channel's last five samples: delta1 = o1,
+// delta2 = o1 - o2, delta3 = o2 - o3, delta4 = o3 - o4 (and the state's delta4 after a sample is
+// o4 - o5). The prediction 8 lastValue + w1 delta1 + ... + w5 crossDelta is then the same 32-bit
+// sum as 8 lastValue + (w1 + w2) o1 + (w3 - w2) o2 + (w4 - w3) o3 - w4 o4 + w5 crossDelta.
 //
-// The deltas of a sample follow from the own deltas o1..o4 of the channel's last four samples:
-// delta1 = o1, delta2 = o1 - o2, delta3 = o2 - o3, delta4 = o3 - o4. The prediction is therefore
-// 8 lastValue + (w1 + w2) o1 + (w3 - w2) o2 + (w4 - w3) o3 - w4 o4 + w5 crossDelta, the same sum
-// in 32-bit arithmetic, with the deltas kept as a shift of four registers.
+// Samples go in batches of whole rounds (one sample of every channel, channel 0 first) that end
+// where a channel fills its block of 32. A batch logs every sample in decoding order (symbol, own
+// delta, value), so that a sample's older deltas and last value are loads at fixed distances
+// behind it and the loop keeps only the cross delta in a register; the error sums of the batch are
+// made from the log afterwards, 8 samples at a time, and the weights adjusted between batches.
+// Samples the batches cannot take (a round under way, the bounds near, a cross delta that is not
+// the last channel's own delta) go one at a time with every check.
 
 using Lanes16 = int16_t __attribute__((vector_size(16)));
-using Lanes32 = uint32_t __attribute__((vector_size(16)));
-using Bytes8 = int8_t __attribute__((vector_size(8)));
 
 constexpr uint32_t kBlock = 32;
-constexpr uint32_t kOwnLead = 5;  // own deltas of the five samples before the block
+constexpr uint32_t kBatchMax = kBlock * kMaxChannels;  // samples
+constexpr uint32_t kLead = 5 * kMaxChannels;           // logged samples before a batch
+constexpr uint32_t kMinRounds = 4;
 
-// The log of one channel's current block. Sample i of the block stores its symbol at symbol[i],
-// its own delta at own[i + 5] and the cross delta it saw at cross[i]; own[i..i + 4] hold the own
-// deltas of the five samples before it (the first ones from the channel's state).
-struct BlockLog {
-  alignas(16) int8_t symbol[kBlock];
-  alignas(16) int16_t cross[kBlock];
-  alignas(16) int16_t own[kBlock + kOwnLead + 3];
-};
-
-inline uint32_t magnitude16(int32_t x) { return uint32_t(x < 0 ? -x : x); }
-
-// The 11 sums over samples [from, to) of the block, added to `sums` in the order of `errorSums`.
-__attribute__((noinline)) void partialSums(const BlockLog& h, uint32_t from, uint32_t to, uint32_t sums[11]) {
-  for (uint32_t i = from; i < to; ++i) {
-    const int32_t e = int32_t(h.symbol[i]) * 8;
-    const int32_t o1 = h.own[i + 4], o2 = h.own[i + 3], o3 = h.own[i + 2], o4 = h.own[i + 1];
-    const int32_t x[5] = {o1, o1 - o2, o2 - o3, o3 - o4, h.cross[i]};
-    sums[0] += magnitude16(e);
-    for (int k = 0; k < 5; ++k) {
-      sums[1 + 2 * k] += magnitude16(e - x[k]);
-      sums[2 + 2 * k] += magnitude16(e + x[k]);
-    }
-  }
-}
-
-inline Lanes16 lanesAt(const int16_t* p) {
-  Lanes16 v;
-  std::memcpy(&v, p, 16);
-  return v;
-}
-inline Lanes16 abs16(Lanes16 x) {
-  const Lanes16 sign = x >> 15;
-  return (x ^ sign) - sign;
-}
-// Lanes hold at most 4 x 1,279 (|e| <= 1,024, |delta| <= 255), so int16 lanes cannot overflow.
-inline uint32_t laneTotal(Lanes16 v) {
-  const Lanes32 pairs = (Lanes32)v;
-  const Lanes32 s = (pairs & 0xFFFF) + (pairs >> 16);
-  return s[0] + s[1] + s[2] + s[3];
-}
-
-// partialSums over the whole block: e stays in registers, each compared quantity is made once
-// for the pair of sums that use it.
-__attribute__((noinline)) void blockSums(const BlockLog& h, uint32_t sums[11]) {
-  Lanes16 e[4];
-  for (uint32_t j = 0; j < 4; ++j) {
-    Bytes8 b;
-    std::memcpy(&b, h.symbol + 8 * j, 8);
-    e[j] = __builtin_convertvector(b, Lanes16) << 3;
-  }
-  {
-    Lanes16 acc = abs16(e[0]) + abs16(e[1]) + abs16(e[2]) + abs16(e[3]);
-    sums[0] += laneTotal(acc);
-  }
-#pragma GCC unroll 1
-  for (uint32_t k = 0; k < 5; ++k) {
-    Lanes16 minus = {}, plus = {};
-    for (uint32_t j = 0; j < 4; ++j) {
-      const int16_t* o = h.own + 8 * j;
-      Lanes16 x;
-      if (k == 0) {
-        x = lanesAt(o + 4);
-      } else if (k == 4) {
-        x = lanesAt(h.cross + 8 * j);
-      } else {
-        x = lanesAt(o + 5 - k) - lanesAt(o + 4 - k);
-      }
-      minus += abs16(e[j] - x);
-      plus += abs16(e[j] + x);
-    }
-    sums[1 + 2 * k] += laneTotal(minus);
-    sums[2 + 2 * k] += laneTotal(plus);
-  }
-}
-
-// One channel's predictor in locals for the length of a run: the combined weights of the sum above
-// (k[4] is w5), the last own deltas, the last value.
+// One channel's predictor: weights, the combined weights of the sum above, the own deltas of its
+// last five samples, its last value, its sample count and the error sums of its current block.
 struct Lane {
   int32_t w[5];
   int32_t k[5];
-  int32_t o1, o2, o3, o4, lastValue;
+  int32_t o[5];  // o[0] = o1 (the newest) .. o[4] = o5
+  int32_t lastValue;
   uint32_t sampleCount;
+  uint32_t sums[11];
 };
 
 inline void combineWeights(Lane& l) {
@@ -730,11 +665,11 @@ inline void combineWeights(Lane& l) {
   l.k[4] = l.w[4];
 }
 
-// The weight adjustment at the end of a block of 32: the smallest sum (the lowest index on ties)
-// names the weight to lower (odd index) or raise (even index); index 0 changes nothing. Written
-// without branches on the sums, which follow the signal.
-template <uint32_t C>
-inline void adjustWeights(const uint32_t sums[11], Lane& lane) {
+// The end of a block of 32: the smallest sum (the lowest index on ties) names the weight to lower
+// (odd index) or raise (even index); index 0 changes nothing. Without branches on the sums, which
+// follow the signal.
+inline void endBlock(Lane& lane) {
+  const uint32_t* const sums = lane.sums;
   uint32_t best = 0, bestSum = sums[0];
   for (uint32_t i = 1; i < 11; ++i) {
     const bool smaller = sums[i] < bestSum;
@@ -747,18 +682,90 @@ inline void adjustWeights(const uint32_t sums[11], Lane& lane) {
     const int32_t raise = int32_t(best == 2 * k + 2) & int32_t(w[k] < 16);
     w[k] += raise - lower;
   }
+  std::memset(lane.sums, 0, sizeof lane.sums);
   combineWeights(lane);
+}
+
+// Adds one sample's error terms: e is the symbol as a signed byte times 8, x the deltas it was
+// compared with (delta1 .. delta4, crossDelta).
+inline void addErrors(uint32_t sums[11], int32_t e, const int32_t x[5]) {
+  sums[0] += magnitude(e);
+  for (int k = 0; k < 5; ++k) {
+    sums[1 + 2 * k] += magnitude(e - x[k]);
+    sums[2 + 2 * k] += magnitude(e + x[k]);
+  }
+}
+
+// The log of a batch: entry kLead + n belongs to its sample n, entries below kLead to the samples
+// before it (filled from the lanes).
+struct BatchLog {
+  alignas(16) int16_t own[kLead + kBatchMax + 8];
+  alignas(16) int16_t value[kLead + kBatchMax + 8];
+  alignas(16) int16_t symbol[kBatchMax + 8];
+};
+
+inline Lanes16 lanesAt(const int16_t* p) {
+  Lanes16 v;
+  std::memcpy(&v, p, 16);
+  return v;
+}
+inline Lanes16 abs16(Lanes16 x) {
+  const Lanes16 sign = x >> 15;
+  return (x ^ sign) - sign;
+}
+
+// The error sums of samples [0, count) of a batch of C channels, added to their lanes. With C
+// dividing 8, lane j of every 8 samples belongs to channel j % C; lanes gather at most 16 terms of
+// at most 1,279 each, within int16.
+// The sums run in a second version for processors with AVX2 where the compiler can make one
+// (three-operand forms), chosen once when the program starts.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define VX_SUMS_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VX_SUMS_CLONES
+#endif
+
+// 8 x -1 then 8 x 0: the 8 lanes from kKeepLanes + 8 - r keep the first r.
+constexpr int16_t kKeepLanes[16] = {-1, -1, -1, -1, -1, -1, -1, -1};
+
+template <uint32_t C>
+__attribute__((noinline)) VX_SUMS_CLONES void batchSums(const BatchLog& log, uint32_t count, Lane* lanes) {
+  const int16_t* const own = log.own + kLead;
+  if constexpr (8 % C != 0) {
+    for (uint32_t n = 0; n < count; ++n) {
+      const int i = int(n), c = int(C);
+      const int32_t o1 = own[i - c], o2 = own[i - 2 * c], o3 = own[i - 3 * c], o4 = own[i - 4 * c];
+      const int32_t x[5] = {o1, o1 - o2, o2 - o3, o3 - o4, own[i - 1]};
+      addErrors(lanes[n % C].sums, int32_t(log.symbol[n]) * 8, x);
+    }
+  } else {
+    Lanes16 acc[11] = {};
+    // Whole groups of 8 samples, then the rest with the lanes past `count` masked off.
+    auto group = [&](uint32_t n, Lanes16 keep) __attribute__((always_inline)) {
+      const Lanes16 e = lanesAt(log.symbol + n) << 3;
+      const Lanes16 o1 = lanesAt(own + n - C), o2 = lanesAt(own + n - 2 * C), o3 = lanesAt(own + n - 3 * C),
+                    o4 = lanesAt(own + n - 4 * C);
+      const Lanes16 x[5] = {o1, o1 - o2, o2 - o3, o3 - o4, lanesAt(own + n - 1)};
+      acc[0] += abs16(e) & keep;
+      for (int k = 0; k < 5; ++k) {
+        acc[1 + 2 * k] += abs16(e - x[k]) & keep;
+        acc[2 + 2 * k] += abs16(e + x[k]) & keep;
+      }
+    };
+    const uint32_t whole = count & ~7u;
+    for (uint32_t n = 0; n < whole; n += 8) group(n, Lanes16{} - 1);
+    if (whole < count) group(whole, lanesAt(kKeepLanes + 8 - (count - whole)));
+    for (int k = 0; k < 11; ++k) {
+      uint16_t lane[8];
+      std::memcpy(lane, &acc[k], sizeof lane);
+      for (uint32_t j = 0; j < 8; ++j) lanes[j % C].sums[k] += lane[j];
+    }
+  }
 }
 
 template <uint32_t c>
 using Channel = std::integral_constant<uint32_t, c>;
 
-// Audio samples of C channels. Samples go in batches that end where a channel fills its block;
-// the block's sums and the weight adjustment are made between batches, so that the loop over
-// samples makes no calls and the predictors' state stays in registers. A batch is either whole
-// rounds of all channels, with one look at the input per round and none at the bounds (the round
-// count respects them all), or, near the bounds and when a round is under way, one sample with
-// every check. Returns true when it stopped at the table-change code (already read).
 template <uint32_t C>
 __attribute__((noinline)) bool runAudio(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos,
                                         uint32_t& writePos, int64_t& left, const RunLimits limits) {
@@ -769,138 +776,156 @@ __attribute__((noinline)) bool runAudio(MemberDecoder& d, uint8_t* const window,
   const uint32_t bitLimit = limits.bitLimit;
   int32_t cross = d.crossDelta;
   Lane lanes[C];
-  BlockLog logs[C];
-  uint32_t carried[C][11];  // error sums of the current blocks from before the run
-  uint32_t from[C];         // first sample of the current block logged in this run
   for (uint32_t c = 0; c < C; ++c) {
     const AudioChannelState& v = d.channels[c];
     Lane& l = lanes[c];
     l.w[0] = v.w1, l.w[1] = v.w2, l.w[2] = v.w3, l.w[3] = v.w4, l.w[4] = v.w5;
     combineWeights(l);
-    // The own deltas behind delta1..delta4 (see above), exact for any state.
-    l.o1 = v.ownDelta;
-    l.o2 = v.delta1;
-    l.o3 = l.o2 - v.delta2;
-    l.o4 = l.o3 - v.delta3;
+    // Own deltas behind the state's deltas; exact for any state.
+    l.o[0] = v.ownDelta;
+    l.o[1] = v.delta1;
+    l.o[2] = l.o[1] - v.delta2;
+    l.o[3] = l.o[2] - v.delta3;
+    l.o[4] = l.o[3] - v.delta4;
     l.lastValue = v.lastValue;
     l.sampleCount = v.sampleCount;
-    std::memcpy(carried[c], v.errorSums, sizeof carried[c]);
-    const uint32_t next = v.sampleCount % kBlock;
-    from[c] = next;
-    int16_t* const own = logs[c].own + next;
-    own[4] = int16_t(l.o1), own[3] = int16_t(l.o2), own[2] = int16_t(l.o3), own[1] = int16_t(l.o4);
-    own[0] = int16_t(l.o4 - v.delta4);
+    std::memcpy(l.sums, v.errorSums, sizeof l.sums);
   }
-
   uint32_t next = d.currentChannel < C ? d.currentChannel : 0;  // channel of the next sample
   bool tableChange = false;
-  bool ended = false;
-  // One sample of channel c with `in` holding at least 15 bits; false at the table-change code.
-  auto sample = [&](auto channel) __attribute__((always_inline)) -> bool {
-    constexpr uint32_t c = decltype(channel)::value;
-    const uint32_t s = in.decodeFilled(d.audioTables[c]);
-    if (s == kAudioTableChangeSymbol) {
-      next = c;
-      tableChange = true;
-      return false;
-    }
-    Lane& v = lanes[c];
-    BlockLog& h = logs[c];
-    const uint32_t i = v.sampleCount % kBlock;
-    v.sampleCount += 1;
-    const int32_t sum =
-        8 * v.lastValue + v.k[0] * v.o1 + v.k[1] * v.o2 + v.k[2] * v.o3 + v.k[3] * v.o4 + v.k[4] * cross;
-    h.cross[i] = int16_t(cross);
-    const int32_t value = ((sum >> 3) & 0xFF) - int32_t(s);
-    const int32_t own = int32_t(int8_t(uint8_t(value - v.lastValue)));
-    h.symbol[i] = int8_t(uint8_t(s));
-    h.own[i + kOwnLead] = int16_t(own);
-    v.o4 = v.o3, v.o3 = v.o2, v.o2 = v.o1, v.o1 = cross = own;
-    v.lastValue = value;
-    window[w++] = uint8_t(value);
-    return true;
-  };
-  // Channel c's block, when the batch just made filled it.
-  auto endBlock = [&](auto channel, uint32_t countBefore) __attribute__((always_inline)) {
-    constexpr uint32_t c = decltype(channel)::value;
-    if constexpr (c < C) {
-      if (lanes[c].sampleCount == countBefore || lanes[c].sampleCount % kBlock != 0) return;
-      BlockLog& h = logs[c];
-      uint32_t* const sums = carried[c];
-      if (from[c] == 0)
-        blockSums(h, sums);
-      else
-        partialSums(h, from[c], kBlock, sums);
-      adjustWeights<C>(sums, lanes[c]);
-      std::memset(sums, 0, sizeof carried[c]);
-      from[c] = 0;
-      std::memcpy(h.own, h.own + kBlock, kOwnLead * sizeof h.own[0]);
-    }
-  };
+  BatchLog log;
 
-  while (!ended) {
-    uint32_t countBefore[4] = {};
+  for (;;) {
     uint32_t rounds = kBlock;
-    for (uint32_t c = 0; c < C; ++c) {
-      countBefore[c] = lanes[c].sampleCount;
-      rounds = std::min(rounds, kBlock - lanes[c].sampleCount % kBlock);
-    }
+    for (uint32_t c = 0; c < C; ++c) rounds = std::min(rounds, kBlock - lanes[c].sampleCount % kBlock);
     rounds = std::min(rounds, budget / C);
     // A round takes at most 15 bits per channel.
     rounds = in.bitPos < bitLimit ? std::min(rounds, (bitLimit - in.bitPos) / (15 * C)) : 0;
-    const uint32_t start = w;
 
-    if (next == 0 && rounds > 0) {
-      for (uint32_t r = rounds; r > 0; --r) {
+    // Batches of a few rounds (channels whose blocks end a round or two apart) cost more to set up
+    // and sum than the samples one at a time.
+    if (next == 0 && rounds >= kMinRounds && cross == lanes[C - 1].o[0]) {
+      // A batch. The samples before it, as the loop reads them.
+      for (uint32_t c = 0; c < C; ++c) {
+        for (uint32_t m = 1; m <= 5; ++m) log.own[kLead + c - m * C] = int16_t(lanes[c].o[m - 1]);
+        log.value[kLead + c - C] = int16_t(lanes[c].lastValue);
+      }
+      int16_t* const own = log.own + kLead;
+      int16_t* const value = log.value + kLead;
+      uint8_t* const out = window + w;
+      uint32_t n = 0;
+      const uint32_t end = rounds * C;
+      // The combined weights in locals that no store can reach. With one channel the cross delta
+      // is the channel's own last delta throughout the batch: its weight joins that of o1.
+      int32_t k[C][5];
+      for (uint32_t c = 0; c < C; ++c) {
+        for (uint32_t j = 0; j < 5; ++j) k[c][j] = lanes[c].k[j];
+        if (C == 1) k[c][0] += k[c][4];
+      }
+      auto sample = [&](auto channel) __attribute__((always_inline)) -> bool {
+        constexpr uint32_t c = decltype(channel)::value;
+        const uint32_t s = in.decodeFilled(d.audioTables[c]);
+        if (s == kAudioTableChangeSymbol) return false;
+        const int i = int(n + c), back = int(C);
+        const int32_t last = value[i - back];
+        int32_t sum = 8 * last + k[c][0] * own[i - back] + k[c][1] * own[i - 2 * back] +
+                      k[c][2] * own[i - 3 * back] + k[c][3] * own[i - 4 * back];
+        if constexpr (C > 1) sum += k[c][4] * cross;
+        const int32_t result = ((sum >> 3) & 0xFF) - int32_t(s);
+        const int32_t ownDelta = int32_t(int8_t(uint8_t(result - last)));
+        if constexpr (C > 1) cross = ownDelta;
+        own[i] = int16_t(ownDelta);
+        value[i] = int16_t(result);
+        log.symbol[i] = int16_t(int8_t(uint8_t(s)));
+        out[i] = uint8_t(result);
+        return true;
+      };
+      bool stopped = false;
+      for (; n < end && !stopped; n += C) {
         // Three codes fit in a filled register (at least 57 bits).
         if (in.available < 15 * std::min<uint32_t>(C, 3)) in.fill();
-        if (!sample(Channel<0>())) break;
-        if constexpr (C > 1)
-          if (!sample(Channel<1>())) break;
-        if constexpr (C > 2)
-          if (!sample(Channel<2>())) break;
+        if (!sample(Channel<0>())) {
+          stopped = true;
+          break;
+        }
+        if constexpr (C > 1) {
+          if (!sample(Channel<1>())) {
+            stopped = true, n += 1;
+            break;
+          }
+        }
+        if constexpr (C > 2) {
+          if (!sample(Channel<2>())) {
+            stopped = true, n += 2;
+            break;
+          }
+        }
         if constexpr (C > 3) {
           if (in.available < 15) in.fill();
-          if (!sample(Channel<3>())) break;
+          if (!sample(Channel<3>())) {
+            stopped = true, n += 3;
+            break;
+          }
         }
       }
-    } else if (budget == 0 || in.bitPos >= bitLimit) {
-      ended = true;
-    } else {
-      if (in.available < 15) in.fill();
-      bool done = false;
-      switch (next) {
-        case 0: done = sample(Channel<0>()); break;
-        case 1: if constexpr (C > 1) done = sample(Channel<1>()); break;
-        case 2: if constexpr (C > 2) done = sample(Channel<2>()); break;
-        default: if constexpr (C > 3) done = sample(Channel<3>()); break;
+      // n samples made; the next one is channel n % C.
+      if (C == 1) cross = own[int(n) - 1];
+      batchSums<C>(log, n, lanes);
+      for (uint32_t c = 0; c < C; ++c) {
+        Lane& l = lanes[c];
+        const uint32_t made = n > c ? (n - c + C - 1) / C : 0;
+        const int newest = int(c + made * C) - int(C);  // may lie before the batch
+        for (uint32_t m = 0; m < 5; ++m) l.o[m] = own[newest - int(m * C)];
+        l.lastValue = value[newest];
+        l.sampleCount += made;
+        if (made > 0 && l.sampleCount % kBlock == 0) endBlock(l);
       }
-      if (done) next = next + 1 == C ? 0 : next + 1;
+      w += n;
+      budget -= n;
+      next = n % C;
+      if (stopped) {
+        tableChange = true;
+        break;
+      }
+      continue;
     }
-    budget -= w - start;
-    if (tableChange) ended = true;
-    endBlock(Channel<0>(), countBefore[0]);
-    endBlock(Channel<1>(), countBefore[1]);
-    endBlock(Channel<2>(), countBefore[2]);
-    endBlock(Channel<3>(), countBefore[3]);
+
+    // One sample with every check.
+    if (budget == 0 || in.bitPos >= bitLimit) break;
+    if (in.available < 15) in.fill();
+    const uint32_t s = in.decodeFilled(d.audioTables[next]);
+    if (s == kAudioTableChangeSymbol) {
+      tableChange = true;
+      break;
+    }
+    Lane& v = lanes[next];
+    const int32_t sum = 8 * v.lastValue + v.k[0] * v.o[0] + v.k[1] * v.o[1] + v.k[2] * v.o[2] +
+                        v.k[3] * v.o[3] + v.k[4] * cross;
+    const int32_t result = ((sum >> 3) & 0xFF) - int32_t(s);
+    const int32_t x[5] = {v.o[0], v.o[0] - v.o[1], v.o[1] - v.o[2], v.o[2] - v.o[3], cross};
+    addErrors(v.sums, int32_t(int8_t(uint8_t(s))) * 8, x);
+    cross = int32_t(int8_t(uint8_t(result - v.lastValue)));
+    std::memmove(v.o + 1, v.o, 4 * sizeof v.o[0]);
+    v.o[0] = cross;
+    v.lastValue = result;
+    window[w++] = uint8_t(result);
+    budget -= 1;
+    if (++v.sampleCount % kBlock == 0) endBlock(v);
+    next = next + 1 == C ? 0 : next + 1;
   }
 
-  // Back into the decoder, with the error sums of the samples since the last full block.
   for (uint32_t c = 0; c < C; ++c) {
     AudioChannelState& v = d.channels[c];
     const Lane& l = lanes[c];
     v.w1 = l.w[0], v.w2 = l.w[1], v.w3 = l.w[2], v.w4 = l.w[3], v.w5 = l.w[4];
-    const uint32_t nextIndex = l.sampleCount % kBlock;
-    const int16_t* const own = logs[c].own + nextIndex;
-    v.ownDelta = l.o1;
-    v.delta1 = l.o2;
-    v.delta2 = l.o2 - l.o3;
-    v.delta3 = l.o3 - l.o4;
-    v.delta4 = l.o4 - own[0];
+    v.ownDelta = l.o[0];
+    v.delta1 = l.o[1];
+    v.delta2 = l.o[1] - l.o[2];
+    v.delta3 = l.o[2] - l.o[3];
+    v.delta4 = l.o[3] - l.o[4];
     v.lastValue = l.lastValue;
     v.sampleCount = l.sampleCount;
-    partialSums(logs[c], from[c], nextIndex, carried[c]);
-    std::memcpy(v.errorSums, carried[c], sizeof v.errorSums);
+    std::memcpy(v.errorSums, l.sums, sizeof v.errorSums);
   }
   d.crossDelta = cross;
   d.currentChannel = next;

@@ -37,7 +37,7 @@ constexpr int kQuickBits = 10;
 // A canonical Huffman decode table. limit[b] is the first 16-bit code value too large for codes
 // of b bits (limit[0] = 0, capped at 0xFFFF); firstIndex[b] is the index in `symbols` of the first
 // symbol with a b-bit code. `quick` caches the result of the search for every 10-bit prefix whose
-// code is at most 10 bits long: (bits << 12) | symbol, or 0 when the search must run.
+// code is at most 10 bits long: (symbol << 6) | bits, or 0 when the search must run.
 struct HuffmanTable {
   uint32_t symbolCount = 0;
   uint32_t limit[16] = {};
