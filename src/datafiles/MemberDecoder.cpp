@@ -566,7 +566,9 @@ bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& 
            const RunLimits limits) {
   BitRegister in{d.input, bitPos};
   uint32_t w = writePos;
-  int64_t n = left;
+  // Bytes still to produce are left - (w - writePos): a step starts while that is not negative,
+  // i.e. at window positions up to writePos + left.
+  const uint32_t stop = uint32_t(std::min<int64_t>(limits.stop, int64_t(writePos) + left));
   uint32_t recent[4];
   std::memcpy(recent, d.recentDistances, sizeof recent);
   uint32_t recentIndex = d.recentIndex, lastDistance = d.lastMatchDistance, lastLength = d.lastMatchLength;
@@ -575,11 +577,10 @@ bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& 
   const HuffmanTable& repeatTable = d.repeatTable;
   bool tableChange = false;
 
-  while (n >= 0 && w <= limits.stop && in.bitPos < limits.bitLimit) {
+  while (w <= stop && in.bitPos < limits.bitLimit) {
     const uint32_t s = in.decode(mainTable);
     if (s < 256) {
       window[w++] = uint8_t(s);
-      --n;
       continue;
     }
     uint32_t length, distance;
@@ -609,7 +610,6 @@ bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& 
     ++recentIndex;
     lastDistance = distance;
     lastLength = length;
-    n -= length;
     copyInWindow(window, w, distance, length);
     w += length;
   }
@@ -619,8 +619,8 @@ bool runLz(MemberDecoder& d, uint8_t* const window, uint32_t& bitPos, uint32_t& 
   d.lastMatchDistance = lastDistance;
   d.lastMatchLength = lastLength;
   bitPos = in.bitPos;
+  left -= w - writePos;
   writePos = w;
-  left = n;
   return tableChange;
 }
 
