@@ -24,6 +24,8 @@ constexpr double kSubpixels = 256.0;
 constexpr int kBarRows = effects::kLetterboxRows / 2;
 // Sampled terms per program; a frame's terms are drawn by the largest programs that fit.
 constexpr int kProgramSizes[] = {8, 4, 2, 1};
+// Exact terms: one per level with weight, all nine in one draw when all have weight.
+constexpr int kExactSizes[] = {9, 8, 4, 2, 1};
 static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most kLevelCount terms");
 
 // Shared by every program: colour components as the frame buffer stores them. GLSL 1.30 rounds
@@ -351,6 +353,14 @@ struct BandPass::Program {
     }
 };
 
+// The largest of `programs` (largest first, the last of one term) with at most `left` terms.
+template <typename Programs>
+auto largestFitting(const Programs& programs, std::size_t left) -> decltype(programs.back().get()) {
+    for (const auto& candidate : programs)
+        if (static_cast<std::size_t>(candidate->terms) <= left) return candidate.get();
+    return programs.back().get();
+}
+
 BandPass::BandPass() = default;
 
 BandPass::~BandPass() = default;
@@ -364,19 +374,17 @@ std::unique_ptr<BandPass> BandPass::create() {
     std::unique_ptr<BandPass> pass(new BandPass());
     const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource(glsl130));
     if (vertex == 0) return nullptr;
-    pass->exact_ = Program::build(vertex, kLevelCount, TermKind::Exact, glsl130);
+    for (int terms : kExactSizes) {
+        if (auto p = Program::build(vertex, terms, TermKind::Exact, glsl130)) pass->exact_.push_back(std::move(p));
+    }
     for (int terms : kProgramSizes) {
         if (auto p = Program::build(vertex, terms, TermKind::Placed, glsl130)) pass->placed_.push_back(std::move(p));
         if (auto p = Program::build(vertex, terms, TermKind::Covering, glsl130)) pass->covering_.push_back(std::move(p));
     }
     glDeleteShader(vertex);
     const std::size_t sizes = std::size(kProgramSizes);
-    if (!pass->exact_ || pass->placed_.size() != sizes || pass->covering_.size() != sizes) return nullptr;
-    GLint units9[kLevelCount];
-    for (int i = 0; i < kLevelCount; ++i) units9[i] = i;  // level i on texture unit i
-    glUseProgram(pass->exact_->program);
-    glUniform1iv(pass->exact_->level, kLevelCount, units9);
-    glUseProgram(0);
+    if (pass->exact_.size() != std::size(kExactSizes) || pass->placed_.size() != sizes || pass->covering_.size() != sizes)
+        return nullptr;
     return pass;
 }
 
@@ -409,40 +417,54 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
         glBindTexture(GL_TEXTURE_2D, levels[i]->glName);
     }
 
-    // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included.
-    exact_->use(fogKeep, fogAdd);
+    // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included,
+    // once per group of levels with weight (by the largest programs that fit).
     for (const ExactDraw& draw : plan.exact) {
-        float weight[kLevelCount][4] = {};
-        int alphaSum = 0;
-        for (int i = 0; i < kLevelCount; ++i) {
-            for (int c = 0; c < 2; ++c) {
-                const float* w = &draw.weight[i][2 * c];
-                if (w[1] == 0) continue;
-                const BlendAlpha b = blendAlpha(w[0]);
-                weight[i][2 * c] = b.scale;
-                weight[i][2 * c + 1] = w[1];
-                alphaSum += static_cast<int>(w[1]) * b.alphaTerm;
+        int active[kLevelCount];
+        std::size_t count = 0;
+        for (int i = 0; i < kLevelCount; ++i)
+            if (draw.weight[i][1] > 0 || draw.weight[i][3] > 0) active[count++] = i;
+        std::size_t next = 0;
+        while (next < count) {
+            const Program* p = largestFitting(exact_, count - next);
+            GLint samplers[kLevelCount];
+            float weight[kLevelCount][4] = {};
+            int alphaSum = 0;
+            for (int j = 0; j < p->terms; ++j) {
+                const int level = active[next + static_cast<std::size_t>(j)];
+                samplers[j] = level;
+                for (int c = 0; c < 2; ++c) {
+                    const float* w = &draw.weight[level][2 * c];
+                    if (w[1] == 0) continue;
+                    const BlendAlpha b = blendAlpha(w[0]);
+                    weight[j][2 * c] = b.scale;
+                    weight[j][2 * c + 1] = w[1];
+                    alphaSum += static_cast<int>(w[1]) * b.alphaTerm;
+                }
             }
+            p->use(fogKeep, fogAdd);
+            glUniform1iv(p->level, p->terms, samplers);
+            glUniform4fv(p->weight, p->terms, &weight[0][0]);
+            glUniform1f(p->alphaSum, static_cast<float>(alphaSum));
+            glPushMatrix();
+            glTranslatef(0.0f, 0.0f, 0.0f);
+            glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
+            glScalef(width * draw.scaleX, height * draw.scaleY, 1.0f);
+            glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
+            glTranslatef(-0.5f, -0.5f, 0.0f);
+            glBegin(GL_QUADS);
+            glTexCoord2f(0.0f, 1.0f);
+            glVertex2f(0.0f, 0.0f);
+            glTexCoord2f(1.0f, 1.0f);
+            glVertex2f(1.0f, 0.0f);
+            glTexCoord2f(1.0f, 0.0f);
+            glVertex2f(1.0f, 1.0f);
+            glTexCoord2f(0.0f, 0.0f);
+            glVertex2f(0.0f, 1.0f);
+            glEnd();
+            glPopMatrix();
+            next += static_cast<std::size_t>(p->terms);
         }
-        glUniform4fv(exact_->weight, kLevelCount, &weight[0][0]);
-        glUniform1f(exact_->alphaSum, static_cast<float>(alphaSum));
-        glPushMatrix();
-        glTranslatef(0.0f, 0.0f, 0.0f);
-        glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
-        glScalef(width * draw.scaleX, height * draw.scaleY, 1.0f);
-        glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
-        glTranslatef(-0.5f, -0.5f, 0.0f);
-        glBegin(GL_QUADS);
-        glTexCoord2f(0.0f, 1.0f);
-        glVertex2f(0.0f, 0.0f);
-        glTexCoord2f(1.0f, 1.0f);
-        glVertex2f(1.0f, 0.0f);
-        glTexCoord2f(1.0f, 0.0f);
-        glVertex2f(1.0f, 1.0f);
-        glTexCoord2f(0.0f, 0.0f);
-        glVertex2f(0.0f, 1.0f);
-        glEnd();
-        glPopMatrix();
     }
 
     // The placed terms over the whole band, by the largest programs that fit; layers covering
@@ -457,14 +479,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
     auto drawPlaced = [&](const std::vector<Slot>& slots, const std::vector<std::unique_ptr<Program>>& programs) {
         std::size_t next = 0;
         while (next < slots.size()) {
-            const std::size_t left = slots.size() - next;
-            const Program* p = nullptr;
-            for (const auto& candidate : programs) {
-                if (static_cast<std::size_t>(candidate->terms) <= left) {
-                    p = candidate.get();
-                    break;
-                }
-            }
+            const Program* p = largestFitting(programs, slots.size() - next);
             GLint samplers[kLevelCount];
             float map[kLevelCount][4], rect[kLevelCount][4], weight[kLevelCount][4];
             for (int j = 0; j < p->terms; ++j) {

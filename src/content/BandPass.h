@@ -69,7 +69,7 @@ public:
 private:
     struct Program;
     BandPass();
-    std::unique_ptr<Program> exact_;                 // one term per level on a layer's own quad
+    std::vector<std::unique_ptr<Program>> exact_;     // 9, 8, 4, 2 and 1 levels on a layer's own quad
     std::vector<std::unique_ptr<Program>> placed_;    // 8, 4, 2 and 1 placed terms over the band
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band
 };
