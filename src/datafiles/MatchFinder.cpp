@@ -22,15 +22,31 @@ MatchFinder::MatchFinder(MatchFinderSettings settings)
       last2_(65536) {}
 
 void MatchFinder::reset(const uint8_t* data, size_t size) {
+  // Entries of the data before hold at most base_ + size_: past the new base they read as empty,
+  // so nothing needs clearing (clearing the tables for every small member would cost more than
+  // packing it). Only when the base would run out of 32 bits do the tables start over.
+  const uint64_t next = uint64_t(base_) + size_ + 1;
+  if (next + size + 1 > UINT32_MAX) {
+    std::fill(head_.begin(), head_.end(), 0);
+    std::fill(chain_.begin(), chain_.end(), 0);
+    std::fill(head3_.begin(), head3_.end(), 0);
+    std::fill(last2_.begin(), last2_.end(), 0);
+    base_ = 0;
+  } else {
+    base_ = uint32_t(next);
+  }
   data_ = data;
   size_ = size;
-  std::fill(head_.begin(), head_.end(), 0);
-  std::fill(head3_.begin(), head3_.end(), 0);
-  std::fill(last2_.begin(), last2_.end(), 0);
-  // chain_ entries are only reached through head_ and are rewritten on insertion.
+}
+
+void MatchFinder::rebase() {
+  for (std::vector<uint32_t>* table : {&head_, &chain_, &head3_, &last2_})
+    for (uint32_t& v : *table) v = entry(v);
+  base_ = 0;
 }
 
 void MatchFinder::extend(const uint8_t* data, size_t size) {
+  if (uint64_t(base_) + size + 1 > UINT32_MAX) rebase();
   const size_t before = size_;
   data_ = data;
   size_ = size;
@@ -52,18 +68,18 @@ uint32_t MatchFinder::hash4(size_t p) const {
 }
 
 void MatchFinder::insert(size_t p) {
-  if (p + 1 < size_) last2_[(data_[p] << 8) | data_[p + 1]] = static_cast<uint32_t>(p + 1);
+  if (p + 1 < size_) last2_[(data_[p] << 8) | data_[p + 1]] = stored(p);
   if (p + 2 >= size_) return;
-  head3_[hash3(p)] = static_cast<uint32_t>(p + 1);
+  head3_[hash3(p)] = stored(p);
   if (p + 3 >= size_) return;
   uint32_t& head = head_[hash4(p)];
   chain_[p & chainMask_] = head;
-  head = static_cast<uint32_t>(p + 1);
+  head = stored(p);
 }
 
 uint32_t MatchFinder::shortDistance(size_t p) const {
   if (p + 1 >= size_) return 0;
-  const uint32_t latest = last2_[(data_[p] << 8) | data_[p + 1]];
+  const uint32_t latest = entry(last2_[(data_[p] << 8) | data_[p + 1]]);
   if (latest == 0) return 0;
   const size_t distance = p - (latest - 1);
   return distance <= 256 ? static_cast<uint32_t>(distance) : 0;
@@ -81,7 +97,7 @@ MatchFinder::Matches MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
   if (maxLength >= 3 && p + 2 < size_) {
     const uint8_t* current = data_ + p;
     uint32_t bestLength = 2;
-    const uint32_t near = head3_[hash3(p)];
+    const uint32_t near = entry(head3_[hash3(p)]);
     if (near != 0 && p - (near - 1) <= kMaxThreeByteDistance) {
       const uint8_t* earlier = data_ + near - 1;
       if (earlier[0] == current[0] && earlier[1] == current[1] && earlier[2] == current[2]) {
@@ -93,7 +109,7 @@ MatchFinder::Matches MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
     }
     uint32_t candidate = maxLength >= 4 && p + 3 < size_ && bestLength < maxLength &&
                                  bestLength < settings_.niceLength
-                             ? head_[hash4(p)]
+                             ? entry(head_[hash4(p)])
                              : 0;
     unsigned depth = settings_.chainDepth;
     bool cut = false;
@@ -117,7 +133,7 @@ MatchFinder::Matches MatchFinder::findAndInsert(size_t p, uint32_t maxLength) {
           }
         }
       }
-      candidate = chain_[q & chainMask_];
+      candidate = entry(chain_[q & chainMask_]);
     }
   }
   insert(p);

@@ -60,15 +60,22 @@ class MatchFinder {
  private:
   uint32_t hash3(size_t position) const;
   uint32_t hash4(size_t position) const;
+  // Table entries hold position + 1 + base_; anything at or below base_ is empty (from data
+  // before the last reset).
+  uint32_t stored(size_t position) const { return static_cast<uint32_t>(position + 1) + base_; }
+  uint32_t entry(uint32_t value) const { return value > base_ ? value - base_ : 0; }  // position + 1
+  // Takes base_ back to 0, keeping what the entries mean.
+  void rebase();
 
   MatchFinderSettings settings_;
   size_t chainMask_;
   const uint8_t* data_ = nullptr;
   size_t size_ = 0;
-  std::vector<uint32_t> head_;  // latest position + 1 per hash, 0: none
-  std::vector<uint32_t> chain_;  // previous position + 1 with the same hash, by position mod window
-  std::vector<uint32_t> head3_;  // latest position + 1 per three-byte hash
-  std::vector<uint32_t> last2_;  // latest position + 1 per two-byte prefix
+  uint32_t base_ = 0;
+  std::vector<uint32_t> head_;  // latest position per hash (as stored())
+  std::vector<uint32_t> chain_;  // previous position with the same hash, by position mod window
+  std::vector<uint32_t> head3_;  // latest position per three-byte hash
+  std::vector<uint32_t> last2_;  // latest position per two-byte prefix
 };
 
 }  // namespace datafiles
