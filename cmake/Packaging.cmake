@@ -83,11 +83,12 @@ set(CPACK_PACKAGE_NAME vorthalimex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VX_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "real-time audiovisual demo to a 145 BPM soundtrack")
+# (Broken into lines for the control file, where each becomes a line of the long description.)
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "vorthalimex, the halcyrne, part 1: a four-minute, non-interactive show in one OpenGL window, "
-    "drawn frame by frame as a function of the music time. With it come its content pack, the "
-    "capture tool that renders the show into a video and stills, the archive tool and the content "
-    "generator.")
+    "vorthalimex, the halcyrne, part 1: a four-minute, non-interactive show in one\n"
+    "OpenGL window, drawn frame by frame as a function of the music time. With it\n"
+    "come its content pack, the capture tool that renders the show into a video and\n"
+    "stills, the archive tool and the content generator.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
