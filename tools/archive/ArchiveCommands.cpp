@@ -208,6 +208,8 @@ const char* passPhraseHint() { return " (-p, -P or VXAR_PASSWORD)"; }
 
 // ---- create ----
 
+bool onTerminal(std::ostream& out) { return &out == &std::cout && ::isatty(STDOUT_FILENO); }
+
 struct Input {
   fs::path file;
   std::string name;  // member name, '/' between folders
@@ -357,7 +359,8 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // On a terminal, members of 4 MiB or more show how far their packing has gone.
   std::string prefix;  // "[i/n] name ... " of the member being packed
   bool shown = false;
-  if (!quiet && &out == &std::cout && ::isatty(STDOUT_FILENO)) {
+  const bool terminal = onTerminal(out);
+  if (!quiet && terminal) {
     options.progress = [&](size_t done, size_t size) {
       if (size < (size_t{4} << 20)) return;
       out << "\r" << prefix << done * 100 / size << "%" << std::flush;
@@ -380,6 +383,7 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
     member.modified = st.st_mtime;
     prefix = "[" + std::to_string(i + 1) + "/" + std::to_string(inputs.size()) + "] " + escaped(input.name) + " ... ";
     if (!quiet) out << prefix;
+    if (!quiet && terminal) out << std::flush;  // the name shows while the member is packed
     shown = false;
     try {
       writer.addMember(input.name, bytes, member);
@@ -503,8 +507,6 @@ struct MemberReport {
     err << "vxar " << command << ": " << name << ": " << reason << "\n";
   }
 };
-
-bool onTerminal(std::ostream& out) { return &out == &std::cout && ::isatty(STDOUT_FILENO); }
 
 int test(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CommandLine line;
