@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "Dsp.h"
 
@@ -87,33 +89,53 @@ double integratedLoudness(const std::vector<float>& interleaved) {
 }
 
 LoudnessFigures measureLoudness(const std::vector<float>& interleaved) {
-    const Meter st = meter(interleaved, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
-    ebur128_state* const m = st.get();
+    // The true peak (the meter's oversampling, the costly part) on a second thread.
     LoudnessFigures out;
-    check(ebur128_loudness_global(m, &out.integratedLufs), "integrated loudness");
-    check(ebur128_loudness_range(m, &out.rangeLu), "loudness range");
-    double truePeak = 0.0, samplePeak = 0.0;
-    for (unsigned channel = 0; channel < 2; ++channel) {
-        double tp = 0.0, sp = 0.0;
-        check(ebur128_true_peak(m, channel, &tp), "true peak");
-        check(ebur128_sample_peak(m, channel, &sp), "sample peak");
-        truePeak = std::max(truePeak, tp);
-        samplePeak = std::max(samplePeak, sp);
-    }
-    out.truePeakDbtp = toDb(truePeak);
-    out.samplePeakDbfs = toDb(samplePeak);
+    std::exception_ptr peakError;
+    std::thread peaks([&] {
+        try {
+            const Meter st = meter(interleaved, EBUR128_MODE_TRUE_PEAK);
+            double truePeak = 0.0;
+            for (unsigned channel = 0; channel < 2; ++channel) {
+                double tp = 0.0;
+                check(ebur128_true_peak(st.get(), channel, &tp), "true peak");
+                truePeak = std::max(truePeak, tp);
+            }
+            out.truePeakDbtp = toDb(truePeak);
+        } catch (...) {
+            peakError = std::current_exception();
+        }
+    });
+    std::exception_ptr error;
+    try {
+        const Meter st = meter(interleaved, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
+        check(ebur128_loudness_global(st.get(), &out.integratedLufs), "integrated loudness");
+        check(ebur128_loudness_range(st.get(), &out.rangeLu), "loudness range");
+        double samplePeak = 0.0;
+        for (unsigned channel = 0; channel < 2; ++channel) {
+            double sp = 0.0;
+            check(ebur128_sample_peak(st.get(), channel, &sp), "sample peak");
+            samplePeak = std::max(samplePeak, sp);
+        }
+        out.samplePeakDbfs = toDb(samplePeak);
 
-    const float fullScale = 32767.0f / 32768.0f;
-    LowSplit low[2] = {LowSplit(250.0), LowSplit(250.0)};
-    double all = 0.0, below = 0.0;
-    for (size_t i = 0; i < interleaved.size(); ++i) {
-        const double x = interleaved[i];
-        if (std::fabs(interleaved[i]) >= fullScale) ++out.fullScaleSamples;
-        const double l = low[i & 1].run(x);
-        all += x * x;
-        below += l * l;
+        const float fullScale = 32767.0f / 32768.0f;
+        LowSplit low[2] = {LowSplit(250.0), LowSplit(250.0)};
+        double all = 0.0, below = 0.0;
+        for (size_t i = 0; i < interleaved.size(); ++i) {
+            const double x = interleaved[i];
+            if (std::fabs(interleaved[i]) >= fullScale) ++out.fullScaleSamples;
+            const double l = low[i & 1].run(x);
+            all += x * x;
+            below += l * l;
+        }
+        out.lowShare = all > 0.0 ? below / all : 0.0;
+    } catch (...) {
+        error = std::current_exception();
     }
-    out.lowShare = all > 0.0 ? below / all : 0.0;
+    peaks.join();
+    if (error) std::rethrow_exception(error);
+    if (peakError) std::rethrow_exception(peakError);
     return out;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <exception>
+#include <thread>
 
 #include "Dsp.h"
 #include "Loudness.h"
@@ -105,9 +107,25 @@ std::vector<float> limitTruePeak(const std::vector<float>& in, float gain, float
 
 MasterResult masterMix(const std::vector<float>& mix, double targetLufs, double ceilingDbtp) {
     const float ceiling = static_cast<float>(std::pow(10.0, ceilingDbtp / 20.0));
-    const std::vector<float> peaks = truePeaks(mix);
+    // The peaks between the samples are found on a second thread while the mix is measured.
+    std::vector<float> peaks;
+    std::exception_ptr peakError;
+    std::thread finder([&] {
+        try {
+            peaks = truePeaks(mix);
+        } catch (...) {
+            peakError = std::current_exception();
+        }
+    });
     MasterResult result;
-    result.gainDb = targetLufs - integratedLoudness(mix);
+    try {
+        result.gainDb = targetLufs - integratedLoudness(mix);
+    } catch (...) {
+        finder.join();
+        throw;
+    }
+    finder.join();
+    if (peakError) std::rethrow_exception(peakError);
     for (int pass = 0; pass < 2; ++pass) {
         result.samples = limit(mix, peaks, static_cast<float>(std::pow(10.0, result.gainDb / 20.0)), ceiling);
         result.lufs = integratedLoudness(result.samples);
