@@ -69,6 +69,17 @@ Meter meter(const std::vector<float>& interleaved, int mode) {
     return st;
 }
 
+// The higher of the two channels' readings of a per-channel measure.
+double higherChannel(ebur128_state* st, int (*measure)(ebur128_state*, unsigned, double*), const char* what) {
+    double highest = 0.0;
+    for (unsigned channel = 0; channel < 2; ++channel) {
+        double value = 0.0;
+        check(measure(st, channel, &value), what);
+        highest = std::max(highest, value);
+    }
+    return highest;
+}
+
 }  // namespace
 
 std::string describeLoudness(const LoudnessFigures& f) {
@@ -95,13 +106,7 @@ LoudnessFigures measureLoudness(const std::vector<float>& interleaved) {
     std::thread peaks([&] {
         try {
             const Meter st = meter(interleaved, EBUR128_MODE_TRUE_PEAK);
-            double truePeak = 0.0;
-            for (unsigned channel = 0; channel < 2; ++channel) {
-                double tp = 0.0;
-                check(ebur128_true_peak(st.get(), channel, &tp), "true peak");
-                truePeak = std::max(truePeak, tp);
-            }
-            out.truePeakDbtp = toDb(truePeak);
+            out.truePeakDbtp = toDb(higherChannel(st.get(), ebur128_true_peak, "true peak"));
         } catch (...) {
             peakError = std::current_exception();
         }
@@ -111,13 +116,7 @@ LoudnessFigures measureLoudness(const std::vector<float>& interleaved) {
         const Meter st = meter(interleaved, EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
         check(ebur128_loudness_global(st.get(), &out.integratedLufs), "integrated loudness");
         check(ebur128_loudness_range(st.get(), &out.rangeLu), "loudness range");
-        double samplePeak = 0.0;
-        for (unsigned channel = 0; channel < 2; ++channel) {
-            double sp = 0.0;
-            check(ebur128_sample_peak(st.get(), channel, &sp), "sample peak");
-            samplePeak = std::max(samplePeak, sp);
-        }
-        out.samplePeakDbfs = toDb(samplePeak);
+        out.samplePeakDbfs = toDb(higherChannel(st.get(), ebur128_sample_peak, "sample peak"));
 
         const float fullScale = 32767.0f / 32768.0f;
         LowSplit low[2] = {LowSplit(250.0), LowSplit(250.0)};
