@@ -793,7 +793,9 @@ __attribute__((noinline)) bool runAudio(MemberDecoder& d, uint8_t* const window,
   }
   uint32_t next = d.currentChannel < C ? d.currentChannel : 0;  // channel of the next sample
   bool tableChange = false;
-  BatchLog log;
+  // Zeros to start with: the lanes past the end of a batch that the sums mask off read only
+  // entries made by earlier batches or these, all within the bounds the int16 lanes rely on.
+  BatchLog log = {};
 
   for (;;) {
     uint32_t rounds = kBlock;
