@@ -11,9 +11,14 @@
 // is written as round-half-even(f * 255) (the product in single precision) and the blend product
 // is (t + (t >> 8) + 128) >> 8 with t = a * b, which is round(a * b / 255).
 //
-// Differences left to the faithful band: the texture coordinates come from the window position
-// instead of the rasteriser's interpolation, a few units in the last place apart, which now and
-// then moves one term across a rounding edge (one level, at isolated pixels).
+// Layers without offset (the centred layers and the streaks, which carry the weight) are drawn on
+// their own quads, one draw for all levels with weight, so their samples are the fixed-function
+// ones to the bit. The corner copies (alpha at most 0.025) are sampled over a band-covering quad
+// at coordinates computed from the window position, a few units in the last place from the
+// rasteriser's, which now and then moves one small term across a rounding edge: one level at
+// isolated pixels. Layers whose alpha rounds to 0 cost nothing. On llvmpipe the band then takes
+// about 1.7 times less CPU than the fixed-function layers on a plain frame, 2.7 times less with
+// the streaks and 7 times less in the title section (where the corners lie on the centre).
 #include <array>
 #include <memory>
 #include <vector>
@@ -57,8 +62,8 @@ public:
     // Adds `layers` of the glow `levels` into the band of a width x height window (viewport
     // (0, 104, width, height - 208), the frame buffer already cleared there), with the fog in
     // force applied to every layer as the fixed-function layers take it. Returns false, drawing
-    // nothing, when a level is missing or was never uploaded, or the band has no rows; the
-    // caller then draws the layers itself.
+    // nothing, when a level is missing, was never uploaded or is not RGB (its samples' alpha
+    // would not be 1), or the band has no rows; the caller then draws the layers itself.
     // Leaves the state the last of `layers` drawn by effects::drawLetterboxLayer would leave
     // (band viewport, screen ortho, blending on with GL_SRC_ALPHA, GL_ONE, depth test and writes
     // off, culling off, smooth shading, colour (1, 1, 1, last alpha), that layer's level bound on

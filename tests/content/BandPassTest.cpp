@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -195,7 +198,7 @@ TEST_F(BandPassTest, LeavesTheStateOfTheLastLayer) {
     glActiveTexture(GL_TEXTURE0);
 }
 
-TEST_F(BandPassTest, DrawsNothingWhenALevelWasNeverUploaded) {
+TEST_F(BandPassTest, DrawsNothingWhenALevelIsMissingOrUnfit) {
     GlowLevels glow(14);
     assets::Texture neverUploaded(4);
     glow.levels[7] = &neverUploaded;
@@ -204,6 +207,12 @@ TEST_F(BandPassTest, DrawsNothingWhenALevelWasNeverUploaded) {
     EXPECT_EQ(pixelAt(320, 240), (Rgb{0, 0, 0}));
     glow.levels[7] = nullptr;
     EXPECT_FALSE(pass->compose(layersAt(200.0f), glow.levels, 640, 480));
+    // An RGBA level: its samples' alpha would weigh the terms.
+    std::unique_ptr<unsigned char[]> rgba(new unsigned char[4 * 4 * 4]());
+    assets::Texture withAlpha(std::move(rgba), 4, 4, 32, 2);
+    glow.levels[7] = &withAlpha;
+    EXPECT_FALSE(pass->compose(layersAt(200.0f), glow.levels, 640, 480));
+    EXPECT_EQ(pixelAt(320, 240), (Rgb{0, 0, 0}));
     EXPECT_FALSE(pass->compose(layersAt(200.0f), GlowLevels(15).levels, 640, 200));  // no band rows
 }
 
