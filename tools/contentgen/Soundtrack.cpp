@@ -166,25 +166,33 @@ std::vector<uint8_t> encodeMp3(const std::vector<int16_t>& pcm, const ProgressFn
     return out;
 }
 
+namespace {
+
+ProgressFn stageProgress(const StageProgressFn& progress, const char* stage) {
+    if (!progress) return nullptr;
+    return [&progress, stage](double f) { progress(stage, f); };
+}
+
+}  // namespace
+
 EncodedSoundtrack produceSoundtrack(const StageProgressFn& progress) {
-    const auto stage = [&](const char* name) -> ProgressFn {
-        if (!progress) return nullptr;
-        return [&progress, name](double f) { progress(name, f); };
-    };
-    const std::vector<float> mix = mixSoundtrack(stage("synthesis"));
+    return encodeChecked(mixSoundtrack(stageProgress(progress, "synthesis")), kMasterCeilingDbtp, progress);
+}
+
+EncodedSoundtrack encodeChecked(const std::vector<float>& mix, double firstCeilingDbtp, const StageProgressFn& progress) {
     const int kMostMasters = 4;
     EncodedSoundtrack out;
-    double ceiling = kMasterCeilingDbtp, target = kTargetLufs;
+    double ceiling = firstCeilingDbtp, target = kTargetLufs;
     for (out.masters = 1;; ++out.masters) {
         if (progress) progress("mastering", 0.0);
         const MasterResult master = masterMix(mix, target, ceiling);
         if (progress) progress("mastering", 1.0);
-        out.mp3 = encodeMp3(toPcm16(master.samples), stage("MP3 encoding"));
+        out.mp3 = encodeMp3(toPcm16(master.samples), stageProgress(progress, "MP3 encoding"));
         if (progress) progress("checking", 0.0);
         const std::vector<float> decoded = decodeMp3(out.mp3);
-        if (decoded.size() != 2 * static_cast<size_t>(kSoundtrackSamples))
+        if (decoded.size() != mix.size())
             throw std::runtime_error("the MP3 decodes to " + std::to_string(decoded.size() / 2) + " frames, not " +
-                                     std::to_string(kSoundtrackSamples));
+                                     std::to_string(mix.size() / 2));
         out.decoded = measureLoudness(decoded);
         if (progress) progress("checking", 1.0);
         out.ceilingDbtp = ceiling;

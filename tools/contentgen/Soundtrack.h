@@ -52,15 +52,21 @@ struct EncodedSoundtrack {
     int masters = 0;          // how many masters it took (1 unless the first one failed a check)
 };
 
-// The soundtrack file: renders and masters the piece, encodes it, decodes the MP3 and measures
-// it. A master whose decoded file peaks above kMaxTruePeakDbtp, has full-scale samples, or
-// misses kTargetLufs by more than kLoudnessToleranceLu is made again with the ceiling lowered by
-// the excess (at most four masters). Throws std::runtime_error when no master meets the limits,
-// when the loudness range is under kMinLoudnessRangeLu (a fault of the arrangement, which no
-// mastering mends) or when encoding or decoding fails. Deterministic.
-// progress is called with the stage ("synthesis", "mastering", "MP3 encoding", "checking") and
-// the fraction of it done.
+// Called with the stage ("synthesis", "mastering", "MP3 encoding", "checking") and the fraction
+// of it done.
 using StageProgressFn = std::function<void(const char* stage, double fraction)>;
+
+// The soundtrack file: renders the piece and hands the mix to encodeChecked under
+// kMasterCeilingDbtp.
 EncodedSoundtrack produceSoundtrack(const StageProgressFn& progress);
+
+// Masters a mix (interleaved stereo) under firstCeilingDbtp, encodes it, decodes the MP3 and
+// measures it. A master whose decoded file peaks above kMaxTruePeakDbtp, has full-scale samples,
+// or misses kTargetLufs by more than kLoudnessToleranceLu is made again with the ceiling lowered
+// by the excess and 0.3 dB (or the target moved by the miss), at most four masters. Throws
+// std::runtime_error when no master meets the limits, when the loudness range is under
+// kMinLoudnessRangeLu (a fault of the arrangement, which no mastering mends), or when encoding
+// or decoding fails or loses frames. Deterministic.
+EncodedSoundtrack encodeChecked(const std::vector<float>& mix, double firstCeilingDbtp, const StageProgressFn& progress);
 
 }  // namespace contentgen

@@ -1,11 +1,15 @@
-// The soundtrack's mastering: the true-peak limiter and the loudness normalisation.
+// The soundtrack's mastering: the true-peak limiter, the loudness normalisation and the check of
+// the encoded file that masters again when the encoder overshoots.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 #include "Dsp.h"
 #include "Loudness.h"
 #include "Mastering.h"
+#include "Soundtrack.h"
 
 namespace {
 
@@ -89,6 +93,64 @@ TEST(Mastering, SixteenBitConversionRoundsAndClamps) {
     const std::vector<float> master = {0.0f, 0.5f, -0.5f, 1.0f, -1.0f, 1.7f, -2.0f, 1.0f / 32768.0f, 0.4f / 32768.0f};
     const std::vector<int16_t> expected = {0, 16384, -16384, 32767, -32768, 32767, -32768, 1, 0};
     EXPECT_EQ(contentgen::toPcm16(master), expected);
+}
+
+// A dense, band-limited mix (chords of saws and noise under 8 kHz, a drum hit on every beat
+// that the limiter has to hold) of `seconds`, at `quiet` times its level but for the loud
+// stretch in the middle third.
+std::vector<float> denseMix(double seconds, float quiet) {
+    const size_t frames = static_cast<size_t>(seconds * 44100);
+    std::vector<float> out(2 * frames);
+    contentgen::Saw saws[3];
+    const float hz[3] = {110.0f, 164.8f, 220.0f};
+    contentgen::Noise noise(99);
+    contentgen::Svf tone[2], hiss[2];
+    for (int c = 0; c < 2; ++c) {
+        tone[c].set(6000.0f, 0.29f);
+        hiss[c].set(8000.0f, 0.29f);
+    }
+    for (size_t i = 0; i < frames; ++i) {
+        const bool loud = i >= frames / 3 && i < 2 * frames / 3;
+        float chord = 0.0f;
+        for (int k = 0; k < 3; ++k) chord += saws[k].next(hz[k] / 44100.0f);
+        const double sinceBeat = static_cast<double>(i % 18250) / 44100;
+        const float hit = static_cast<float>(3.0 * std::sin(2.0 * kPi * 180.0 * sinceBeat) * std::exp(-sinceBeat / 0.05));
+        for (int c = 0; c < 2; ++c)
+            out[2 * i + c] =
+                (tone[c].lowpass(0.3f * chord) + 0.5f * hiss[c].lowpass(noise.next()) + hit) * (loud ? 1.0f : quiet);
+    }
+    return out;
+}
+
+// A first ceiling with no room for the encoder's overshoot: the decoded file peaks over the
+// limit, so the mix is mastered again under a lower ceiling until it fits.
+TEST(CheckedEncoding, MastersAgainUntilTheDecodedFileFits) {
+    std::vector<std::string> stages;
+    const contentgen::EncodedSoundtrack out = contentgen::encodeChecked(
+        denseMix(24.0, 0.2f), -0.1, [&](const char* stage, double) {
+            if (stages.empty() || stages.back() != stage) stages.push_back(stage);
+        });
+    EXPECT_GE(out.masters, 2);
+    EXPECT_LE(out.ceilingDbtp, -0.1 - 0.3 + 1e-9);  // lowered at least by the margin
+    EXPECT_LE(out.decoded.truePeakDbtp, contentgen::kMaxTruePeakDbtp);
+    EXPECT_EQ(out.decoded.fullScaleSamples, 0);
+    EXPECT_NEAR(out.decoded.integratedLufs, contentgen::kTargetLufs, contentgen::kLoudnessToleranceLu);
+    EXPECT_GE(out.decoded.rangeLu, contentgen::kMinLoudnessRangeLu);
+    // What was kept is what was measured.
+    const contentgen::LoudnessFigures again = contentgen::measureLoudness(contentgen::decodeMp3(out.mp3));
+    EXPECT_EQ(again.truePeakDbtp, out.decoded.truePeakDbtp);
+    const std::vector<std::string> cycle = {"mastering", "MP3 encoding", "checking"};
+    ASSERT_EQ(stages.size(), cycle.size() * static_cast<size_t>(out.masters));
+    for (size_t k = 0; k < stages.size(); ++k) EXPECT_EQ(stages[k], cycle[k % 3]) << k;
+}
+
+TEST(CheckedEncoding, RefusesAMixWithoutContrast) {
+    try {
+        contentgen::encodeChecked(denseMix(12.0, 1.0f), contentgen::kMasterCeilingDbtp, nullptr);
+        ADD_FAILURE() << "a mix of one level passed";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("loudness range"), std::string::npos) << e.what();
+    }
 }
 
 }  // namespace
