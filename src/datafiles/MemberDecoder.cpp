@@ -470,8 +470,8 @@ void decodeNonLiteral(ArchiveReaderState& state, uint32_t s) {
   }
 }
 
-// One step of the main loop as written out, for the few steps the runs below cannot take (near
-// the window's end or a delivery). Returns false when the decoder's fields must be reloaded.
+// One step of the main loop as written out, on the decoder's fields, for the few steps the runs
+// below cannot take (near the window's end or a delivery).
 void singleStep(ArchiveReaderState& state) {
   MemberDecoder& d = state.decoder;
   if (d.audioMode) {
