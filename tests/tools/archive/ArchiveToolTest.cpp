@@ -488,21 +488,30 @@ TEST_F(ArchiveToolTest, PassPhraseFromTheEnvironmentOrAPrompt) {
   // On a terminal (script(1) gives one): asked without echo when an enciphered member needs it,
   // and asked twice by create -P.
   if (runCommand("command -v script").status != 0) GTEST_SKIP() << "script(1) is not installed";
-  auto onTerminal = [&](const std::string& typed, const std::string& args) {
-    return runCommand("(sleep 1; printf '" + typed + "') | env -u VXAR_PASSWORD script -qec " +
-                      shellQuoted(shellQuoted(VXAR_PATH) + " " + args) + " /dev/null");
+  // Each line is typed once the typescript shows the count of prompts before it plus one, so
+  // that echo is off by then however slowly vxar starts.
+  int runs = 0;
+  auto onTerminal = [&](const std::vector<std::string>& lines, const std::string& args) {
+    const std::string typescript = at(dir / ("typescript" + std::to_string(++runs)));
+    std::string feeder = "(";
+    for (size_t i = 0; i < lines.size(); ++i)
+      feeder += "for t in $(seq 200); do [ $(grep -o 'Pass phrase' " + typescript + " 2>/dev/null | wc -l) -gt " +
+                std::to_string(i) + " ] && break; sleep 0.05; done; printf '" + lines[i] + "\\n'; ";
+    feeder += ")";
+    return runCommand(feeder + " | env -u VXAR_PASSWORD script -qfec " +
+                      shellQuoted(shellQuoted(VXAR_PATH) + " " + args) + " " + typescript);
   };
-  auto r = onTerminal("marzipol\\n", "test " + at(secret));
+  auto r = onTerminal({"marzipol"}, "test " + at(secret));
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Pass phrase for the enciphered members: "), std::string::npos) << r.output;
   EXPECT_NE(r.output.find("all 2 member(s) ok"), std::string::npos) << r.output;
   EXPECT_EQ(r.output.find("marzipol"), std::string::npos) << r.output;  // not echoed
-  r = onTerminal("sesame\\n\\n", "create -q -P " + at(dir / "typed.rar") + " " + at(dir / "loose.bin"));
+  r = onTerminal({"sesame", ""}, "create -q -P " + at(dir / "typed.rar") + " " + at(dir / "loose.bin"));
   EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_NE(r.output.find("the two pass phrases differ"), std::string::npos) << r.output;
-  r = onTerminal("sesame\\n' ; sleep 1; printf 'sesame\\n", "create -q -P " + at(dir / "typed.rar") + " " +
-                 at(dir / "loose.bin"));
+  r = onTerminal({"sesame", "sesame"}, "create -q -P " + at(dir / "typed.rar") + " " + at(dir / "loose.bin"));
   EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output.find("sesame"), std::string::npos) << r.output;
   EXPECT_EQ(vxar("test -p sesame " + at(dir / "typed.rar")).status, 0);
 }
 
