@@ -385,7 +385,74 @@ std::unique_ptr<BandPass> BandPass::create() {
     const std::size_t sizes = std::size(kProgramSizes);
     if (pass->exact_.size() != std::size(kExactSizes) || pass->placed_.size() != sizes || pass->covering_.size() != sizes)
         return nullptr;
+    pass->warmUp();
     return pass;
+}
+
+// llvmpipe turns a program into machine code at its first draw: with a cold shader cache that
+// took up to a second and a half per program on the loaded 2-core machine, a stall in the middle
+// of the show the first time a burst or the streaks come. One draw of each program in the state
+// compose draws in (blending GL_ONE, GL_ONE; RGB levels, linear, clamped) moves it to start-up.
+// The draws add nothing (every weight is 0) to one pixel; the GL state is put back.
+void BandPass::warmUp() const {
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    GLint active = GL_TEXTURE0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    GLint found[kLevelCount] = {};
+    {
+        std::vector<std::unique_ptr<assets::Texture>> levels;
+        for (int i = 0; i < kLevelCount; ++i) {
+            levels.push_back(std::make_unique<assets::Texture>(2, 2));  // as the content's render targets
+            levels.back()->setRepeat(false);
+        }
+        for (int i = kLevelCount - 1; i >= 0; --i) {
+            glActiveTexture(GL_TEXTURE0 + i);
+            glGetIntegerv(GL_TEXTURE_BINDING_2D, &found[i]);
+            glBindTexture(GL_TEXTURE_2D, levels[static_cast<std::size_t>(i)]->glName);
+        }
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glViewport(0, 0, 1, 1);
+        effects::setScreenOrtho(1, 1);
+        glDisable(GL_DEPTH_TEST);
+        glDepthMask(GL_FALSE);
+        glDisable(GL_CULL_FACE);
+        glShadeModel(GL_SMOOTH);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        GLint units[kLevelCount];
+        for (int i = 0; i < kLevelCount; ++i) units[i] = i;
+        for (const auto* programs : {&exact_, &placed_, &covering_}) {
+            for (const auto& p : *programs) {
+                glUseProgram(p->program);
+                glUniform1iv(p->level, p->terms, units);
+                glBegin(GL_QUADS);
+                glTexCoord2f(0.0f, 1.0f);
+                glVertex2f(0.0f, 0.0f);
+                glTexCoord2f(1.0f, 1.0f);
+                glVertex2f(1.0f, 0.0f);
+                glTexCoord2f(1.0f, 0.0f);
+                glVertex2f(1.0f, 1.0f);
+                glTexCoord2f(0.0f, 0.0f);
+                glVertex2f(0.0f, 1.0f);
+                glEnd();
+            }
+        }
+        glUseProgram(0);
+        glFinish();  // the compiles happen now, not at the first frame
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
+        glPopMatrix();
+        for (int i = kLevelCount - 1; i >= 0; --i) {
+            glActiveTexture(GL_TEXTURE0 + i);
+            glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(found[i]));
+        }
+        glActiveTexture(static_cast<GLenum>(active));
+    }
+    glPopAttrib();
 }
 
 bool BandPass::compose(const std::vector<BandLayer>& layers,

@@ -52,8 +52,10 @@ class BandPass {
 public:
     static constexpr int kLevelCount = 9;
 
-    // Builds the programs; the GL context must be current. Null when the GL offers no GLSL
-    // (version below 2.0) or a program does not build: the caller keeps the fixed-function band.
+    // Builds the programs and has the GL compile them (one draw each that adds nothing to one
+    // pixel; every GL state is left as found). The GL context must be current. Null when the GL
+    // offers no GLSL (version below 2.0) or a program does not build: the caller keeps the
+    // fixed-function band.
     static std::unique_ptr<BandPass> create();
     ~BandPass();
     BandPass(const BandPass&) = delete;
@@ -74,6 +76,8 @@ public:
 private:
     struct Program;
     BandPass();
+    // Draws each program once, adding nothing, so that the GL compiles them before the show.
+    void warmUp() const;
     std::vector<std::unique_ptr<Program>> exact_;     // 9, 8, 4, 2 and 1 levels on a layer's own quad
     std::vector<std::unique_ptr<Program>> placed_;    // 8, 4, 2 and 1 placed terms over the band
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band

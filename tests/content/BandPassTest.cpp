@@ -198,6 +198,32 @@ TEST_F(BandPassTest, LeavesTheStateOfTheLastLayer) {
     glActiveTexture(GL_TEXTURE0);
 }
 
+TEST_F(BandPassTest, CreationLeavesTheStateAndThePictureAsFound) {
+    clearTo(0.25f);
+    const auto other = solidTexture({10, 20, 30});
+    glActiveTexture(GL_TEXTURE2);
+    glBindTexture(GL_TEXTURE_2D, other->glName);
+    glActiveTexture(GL_TEXTURE1);
+    glViewport(0, 104, 640, 272);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    glMatrixMode(GL_TEXTURE);
+    const auto made = BandPass::create();
+    ASSERT_NE(made, nullptr);
+    expectNoGlError("create");
+    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE), GL_TEXTURE1);
+    EXPECT_EQ(integer(GL_MATRIX_MODE), GL_TEXTURE);
+    glMatrixMode(GL_MODELVIEW);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 104, 640, 272}));
+    EXPECT_FALSE(enabled(GL_BLEND));
+    EXPECT_TRUE(enabled(GL_DEPTH_TEST));
+    EXPECT_EQ(integer(GL_CURRENT_PROGRAM), 0);
+    glActiveTexture(GL_TEXTURE2);
+    EXPECT_EQ(static_cast<GLuint>(integer(GL_TEXTURE_BINDING_2D)), other->glName);
+    glActiveTexture(GL_TEXTURE0);
+    EXPECT_EQ(pixelAt(0, 0), (Rgb{64, 64, 64}));
+}
+
 TEST_F(BandPassTest, DrawsNothingWhenALevelIsMissingOrUnfit) {
     GlowLevels glow(14);
     assets::Texture neverUploaded(4);
