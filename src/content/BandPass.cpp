@@ -177,6 +177,20 @@ void placeLayer(const BandLayer& layer, int width, int height, float* map, float
     rect[3] = snapToGrid(std::max(y0, y1));
 }
 
+// The unit square as drawLetterboxLayer emits it: texture t = 1 at y = 0 (the top, y down).
+void drawUprightUnitQuad() {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0.0f, 1.0f);
+    glVertex2f(0.0f, 0.0f);
+    glTexCoord2f(1.0f, 1.0f);
+    glVertex2f(1.0f, 0.0f);
+    glTexCoord2f(1.0f, 0.0f);
+    glVertex2f(1.0f, 1.0f);
+    glTexCoord2f(0.0f, 0.0f);
+    glVertex2f(0.0f, 1.0f);
+    glEnd();
+}
+
 // What the blend makes of a layer alpha: the 8-bit alpha a the frame buffer takes, as a / 255
 // for the shader, and the alpha channel's own term round(a * a / 255).
 struct BlendAlpha {
@@ -428,16 +442,7 @@ void BandPass::warmUp() const {
             for (const auto& p : *programs) {
                 glUseProgram(p->program);
                 glUniform1iv(p->level, p->terms, units);
-                glBegin(GL_QUADS);
-                glTexCoord2f(0.0f, 1.0f);
-                glVertex2f(0.0f, 0.0f);
-                glTexCoord2f(1.0f, 1.0f);
-                glVertex2f(1.0f, 0.0f);
-                glTexCoord2f(1.0f, 0.0f);
-                glVertex2f(1.0f, 1.0f);
-                glTexCoord2f(0.0f, 0.0f);
-                glVertex2f(0.0f, 1.0f);
-                glEnd();
+                drawUprightUnitQuad();
             }
         }
         glUseProgram(0);
@@ -519,16 +524,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
             glScalef(width * draw.scaleX, height * draw.scaleY, 1.0f);
             glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
             glTranslatef(-0.5f, -0.5f, 0.0f);
-            glBegin(GL_QUADS);
-            glTexCoord2f(0.0f, 1.0f);
-            glVertex2f(0.0f, 0.0f);
-            glTexCoord2f(1.0f, 1.0f);
-            glVertex2f(1.0f, 0.0f);
-            glTexCoord2f(1.0f, 0.0f);
-            glVertex2f(1.0f, 1.0f);
-            glTexCoord2f(0.0f, 0.0f);
-            glVertex2f(0.0f, 1.0f);
-            glEnd();
+            drawUprightUnitQuad();
             glPopMatrix();
             next += static_cast<std::size_t>(p->terms);
         }
