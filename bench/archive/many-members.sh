@@ -23,9 +23,11 @@ limit=${VXAR_TIMEOUT:-600}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# "wall/cpu" seconds of one run, or ">limit" when it timed out; the command must succeed.
+# "wall/cpu" seconds of one run, or ">limit" when it timed out; the command must succeed. Files
+# written before are flushed first, so that their write-back does not fall into the timing.
 seconds() {
   local status=0
+  sync
   /usr/bin/time -f '%e %U %S' -o "$work/time" timeout "$limit" "$@" >/dev/null 2>"$work/err" || status=$?
   if [ "$status" -eq 124 ]; then echo ">$limit"; return; fi
   if [ "$status" -ne 0 ]; then echo "many-members: failed: $*" >&2; cat "$work/err" >&2; exit 1; fi
