@@ -9,7 +9,7 @@
 #   Set VXAR_TIMEOUT (seconds, default 600) to give up on one slow step.
 set -euo pipefail
 case "${1:-}" in
-  -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
 esac
 build=${1:-build/release}
 shift || true
