@@ -758,7 +758,9 @@ __attribute__((noinline)) VX_SUMS_CLONES void batchSums(const BatchLog& log, uin
     for (int k = 0; k < 11; ++k) {
       uint16_t lane[8];
       std::memcpy(lane, &acc[k], sizeof lane);
-      for (uint32_t j = 0; j < 8; ++j) lanes[j % C].sums[k] += lane[j];
+      uint32_t total[C] = {};
+      for (uint32_t j = 0; j < 8; ++j) total[j % C] += lane[j];
+      for (uint32_t c = 0; c < C; ++c) lanes[c].sums[k] += total[c];
     }
   }
 }
@@ -843,7 +845,7 @@ __attribute__((noinline)) bool runAudio(MemberDecoder& d, uint8_t* const window,
         return true;
       };
       bool stopped = false;
-      for (; n < end && !stopped; n += C) {
+      for (; n < end; n += C) {
         // Three codes fit in a filled register (at least 57 bits).
         if (in.available < 15 * std::min<uint32_t>(C, 3)) in.fill();
         if (!sample(Channel<0>())) {
