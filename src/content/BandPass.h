@@ -38,8 +38,9 @@ struct BandLayer {
     float scaleX, scaleY;
 };
 
-// The band's layers for one frame in the order the faithful composer draws them: per glow level
-// the centred layer, its four corner copies and, when the streaks are on, four streaks. Every
+// The band's layers for one frame, in drawing order: per glow level the centred layer, its four
+// corner copies and, when the streaks are on, four streaks. The one list of the band: the
+// fixed-function composer draws these calls in this order and the band pass sums them. Every
 // layer is listed, those that add nothing included. `burstStrength` is G, `glowMix` H.
 std::vector<BandLayer> bandLayers(const TitleShape& shape, double glowMix, float flash, double burstStrength,
                                   float swell1, float swell2);

@@ -10,7 +10,9 @@
 // it is below 1 (the black opening frames, the white section from t = 544 to 576).
 #include <GL/gl.h>
 
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "app/GlWindow.h"
 #include "content/BandPass.h"
@@ -91,7 +93,7 @@ void DemoContent::renderScenes(int ms, const FrameTimes& times) {
     // area's viewport stays and each layer covers it, flipped and stretched to twice the height.
     // The fast path only sets the state of a layer that adds nothing (the swell layer for most
     // of the show): the glow chain's screen quads draw with the colour it leaves.
-    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
+    const auto layer = renderPath != RenderPath::Faithful ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
     if (blueshiftTexture) {
         if (times.flash > 0) layer(times.flash * 0.5f, 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
@@ -130,49 +132,27 @@ void DemoContent::composeBand(const FrameTimes& times) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     effects::setBandViewport(width, height);
 
+    // Every layer of the band, in drawing order: per glow level the centred layer, its four
+    // corner copies and, with the streaks on, four mirrored streaks.
+    const std::vector<BandLayer> layers =
+        bandLayers(times.title, times.glowMix, times.flash, times.burst.strength, times.swell1, times.swell2);
+
     // Fast path with GLSL: the same layers summed in a few draws, each term rounded as the
     // 8-bit blend rounds it.
     if (bandPass) {
         std::array<assets::Texture*, kGlowLevelCount> levels{};
         for (int i = 0; i < kGlowLevelCount; ++i) levels[i] = glowLevels[i].get();
         glPushMatrix();
-        const bool drawn = bandPass->compose(
-            bandLayers(times.title, times.glowMix, times.flash, times.burst.strength, times.swell1, times.swell2),
-            levels, width, height);
+        const bool drawn = bandPass->compose(layers, levels, width, height);
         glPopMatrix();
         if (drawn) return;
     }
 
-    const TitleShape& shape = times.title;
-    const auto scaleX = static_cast<float>(1.25 * shape.k);
-    const auto scaleY = static_cast<float>(1.25 * shape.l);
-    const bool streaks = (times.flash > 0.025f && times.burst.strength > 1.95) || times.swell2 > 0.1f;
-    const auto streakAlpha = static_cast<float>(times.flash + 0.1 * times.swell1);
-    struct Scale {
-        float x, y;
-    };
-    // Wide and tall mirrored streaks of each level.
-    const Scale streakScales[] = {{static_cast<float>(2.5 * shape.k), scaleY},
-                                  {static_cast<float>(2.5 * shape.k), -scaleY},
-                                  {scaleX, static_cast<float>(2.5 * shape.l)},
-                                  {-scaleX, static_cast<float>(2.5 * shape.l)}};
-
     // The fast path skips the layers with alpha <= 0 (about a third of them), keeping their state.
-    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
+    const auto layer = renderPath != RenderPath::Faithful ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
-    for (int level = 0; level < kGlowLevelCount; ++level) {
-        assets::Texture& glow = *glowLevels[level];
-        const GlowLevelWeights weights = glowLevelWeights(level, times.glowMix, times.swell2, shape.b);
-        const auto o = static_cast<float>(weights.spread);
-        const auto corner = static_cast<float>(weights.cornerAlpha);
-        layer(static_cast<float>(weights.centreAlpha), 0, 0, 0, scaleX, scaleY, width, height, glow);
-        layer(corner, 0, -o, -o, scaleX, scaleY, width, height, glow);
-        layer(corner, 0, +o, -o, scaleX, scaleY, width, height, glow);
-        layer(corner, 0, -o, +o, scaleX, scaleY, width, height, glow);
-        layer(corner, 0, +o, +o, scaleX, scaleY, width, height, glow);
-        if (streaks) {
-            for (const Scale& s : streakScales) layer(streakAlpha, 0, 0, 0, s.x, s.y, width, height, glow);
-        }
+    for (const BandLayer& l : layers) {
+        layer(l.alpha, 0, l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height, *glowLevels[l.level]);
     }
     glPopMatrix();
 }
@@ -189,7 +169,7 @@ void DemoContent::warpBand(const FrameTimes& times) {
 }
 
 void DemoContent::overlayTitles(const FrameTimes& times) {
-    const auto layer = renderPath == RenderPath::Fast ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
+    const auto layer = renderPath != RenderPath::Faithful ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
     glPushMatrix();
     if (logoTexture) layer(logoAlpha(times.t), 0, 0, 0, kStripScaleX, kStripScaleY, 640, 480, *logoTexture);
     const std::optional<float> credits = creditsAlpha(times.t);
