@@ -261,7 +261,7 @@ void DemoContent::drawCoreScene(int ms) {
     drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1});
     // The fast path sends the swarm as one batch (null: one draw per particle).
     SpriteBatch batch;
-    drawParticleSwarm(t, m, partiTexture.get(), renderPath == RenderPath::Fast ? &batch : nullptr);
+    drawParticleSwarm(t, m, partiTexture.get(), renderPath != RenderPath::Faithful ? &batch : nullptr);
     glPopMatrix();
 
     drawAxisFamily(t, {darkpartTexture2.get(), m, 0.4 * m, 1.01 - m, 0.015f, -2, 2, 100, 50, 1.25431234521,

@@ -6,12 +6,18 @@
 namespace content {
 
 const char* renderPathName(RenderPath path) {
-    return path == RenderPath::Faithful ? "faithful" : "fast";
+    switch (path) {
+    case RenderPath::Faithful: return "faithful";
+    case RenderPath::Fast: return "fast";
+    case RenderPath::FastFixedFunction: return "fast-fixed";
+    }
+    return "fast";
 }
 
 std::optional<RenderPath> parseRenderPath(const std::string& text) {
     if (text == "faithful") return RenderPath::Faithful;
     if (text == "fast") return RenderPath::Fast;
+    if (text == "fast-fixed") return RenderPath::FastFixedFunction;
     return std::nullopt;
 }
 
@@ -22,7 +28,7 @@ RenderPath chooseRenderPath(std::optional<RenderPath> requested, const char* env
         if (const std::optional<RenderPath> named = parseRenderPath(environment)) return *named;
         if (warning) {
             *warning = std::string(kRenderPathVariable) + "=" + environment +
-                       " names no render path (faithful or fast); drawing on the fast path";
+                       " names no render path (faithful, fast or fast-fixed); drawing on the fast path";
         }
     }
     return RenderPath::Fast;

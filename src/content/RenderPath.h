@@ -6,16 +6,19 @@
 // picture gate, tools/picturegate) drawn with fewer calls: draws that add nothing are skipped,
 // sprites are batched, and pieces that need more than GL 1.1 use it where the GL offers it
 // (each piece checks what the GL offers when the content is created and falls back otherwise).
+// FastFixedFunction: the fast path as it draws on a GL without GLSL (the band's layers drawn by
+// the fixed-function pipeline), whatever the GL offers; for checking that fallback.
 #include <optional>
 #include <string>
 
 namespace content {
 
-enum class RenderPath { Faithful, Fast };
+enum class RenderPath { Faithful, Fast, FastFixedFunction };
 
-// "faithful" or "fast".
+// "faithful", "fast" or "fast-fixed".
 const char* renderPathName(RenderPath path);
-// The path named by text ("faithful" or "fast", lower case); nothing for any other text.
+// The path named by text ("faithful", "fast" or "fast-fixed", lower case); nothing for any
+// other text.
 std::optional<RenderPath> parseRenderPath(const std::string& text);
 
 // The environment variable that selects the path when no explicit request is made.

@@ -18,6 +18,8 @@ TEST(RenderPathTest, ExplicitRequestThenEnvironmentThenFast) {
         {std::nullopt, "", RenderPath::Fast, false},
         {std::nullopt, "faithful", RenderPath::Faithful, false},
         {std::nullopt, "fast", RenderPath::Fast, false},
+        {std::nullopt, "fast-fixed", RenderPath::FastFixedFunction, false},
+        {std::nullopt, "fast-", RenderPath::Fast, true},
         {std::nullopt, "Faithful", RenderPath::Fast, true},  // names are lower case
         {std::nullopt, "faithful ", RenderPath::Fast, true},
         {RenderPath::Faithful, "fast", RenderPath::Faithful, false},
@@ -29,12 +31,14 @@ TEST(RenderPathTest, ExplicitRequestThenEnvironmentThenFast) {
         const char* env = c.environment ? c.environment : "(unset)";
         EXPECT_EQ(content::chooseRenderPath(c.requested, c.environment, &warning), c.expected) << env;
         EXPECT_EQ(!warning.empty(), c.warns) << env << ": " << warning;
-        if (c.warns) EXPECT_NE(warning.find("VX_RENDER_PATH"), std::string::npos) << warning;
+        if (c.warns) {
+            EXPECT_NE(warning.find("VX_RENDER_PATH"), std::string::npos) << warning;
+        }
     }
 }
 
 TEST(RenderPathTest, NamesRoundTrip) {
-    for (RenderPath path : {RenderPath::Faithful, RenderPath::Fast})
+    for (RenderPath path : {RenderPath::Faithful, RenderPath::Fast, RenderPath::FastFixedFunction})
         EXPECT_EQ(content::parseRenderPath(content::renderPathName(path)), path);
     EXPECT_FALSE(content::parseRenderPath("").has_value());
     EXPECT_FALSE(content::parseRenderPath("fastest").has_value());

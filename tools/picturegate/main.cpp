@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ const char* const kProgram = "picturegate";
 
 void printHelp() {
     std::printf(
-        "Usage: %s [--run-dir DIR] [--quick] [--frames NAME,...] [--save DIR]\n"
+        "Usage: %s [--run-dir DIR] [--quick] [--frames NAME,...] [--fast-path NAME] [--save DIR]\n"
         "Draws the gate frames (music times covering every section of the show, at 640x480 and\n"
         "1280x960) on the faithful and on the fast render path and prints, per frame, the largest\n"
         "level difference, the pixels more than 1 and more than 2 levels off, and the PSNR.\n"
@@ -32,6 +33,9 @@ void printHelp() {
         "  --quick            only the few frames the test suite runs\n"
         "  --frames A,B,...   only the frames named (see --list)\n"
         "  --list             print the frames' names, scene times and sizes, and exit\n"
+        "  --fast-path NAME   the path compared with the faithful one: fast (the default) or\n"
+        "                     fast-fixed (the fast path as on a GL without GLSL: the band's layers\n"
+        "                     by the fixed-function pipeline)\n"
         "  --save DIR         also write NAME-faithful.png and NAME-fast.png into DIR (an existing\n"
         "                     directory; files already there are not replaced)\n"
         "  -h, --help         this text\n"
@@ -53,7 +57,7 @@ bool exists(const std::string& path) {
 
 int main(int argc, char** argv) {
     using picturegate::GateFrame;
-    std::string runDir, saveDir, only;
+    std::string runDir, saveDir, only, fastName = "fast";
     bool quick = false, list = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -69,13 +73,17 @@ int main(int argc, char** argv) {
             quick = true;
         } else if (arg == "--list") {
             list = true;
-        } else if (arg == "--run-dir" || arg == "--save" || arg == "--frames") {
-            std::string* out = arg == "--run-dir" ? &runDir : arg == "--save" ? &saveDir : &only;
+        } else if (arg == "--run-dir" || arg == "--save" || arg == "--frames" || arg == "--fast-path") {
+            std::string* out = arg == "--run-dir" ? &runDir : arg == "--save" ? &saveDir : arg == "--frames" ? &only : &fastName;
             if (!value(out)) return fail(arg + " needs a value (see --help)");
         } else {
             return fail("unknown argument '" + arg + "' (see --help)");
         }
     }
+
+    const std::optional<content::RenderPath> fastPath = content::parseRenderPath(fastName);
+    if (!fastPath || *fastPath == content::RenderPath::Faithful)
+        return fail("--fast-path " + fastName + ": not a fast path (fast or fast-fixed)");
 
     std::vector<GateFrame> frames = quick ? picturegate::quickGateFrames() : picturegate::gateFrames();
     if (!only.empty()) {
@@ -107,7 +115,7 @@ int main(int argc, char** argv) {
         if (stat(saveDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
             return fail("--save " + saveDir + ": not an existing directory");
         for (const GateFrame& f : frames) {
-            for (const char* path : {"faithful", "fast"}) {
+            for (const char* path : {"faithful", fastName.c_str()}) {
                 const std::string file = saveDir + "/" + f.name + "-" + path + ".png";
                 if (exists(file)) return fail(file + " exists; not replaced (remove it or pick another --save)");
             }
@@ -130,7 +138,7 @@ int main(int argc, char** argv) {
     };
     std::string error;
     if (!picturegate::renderFrames(frames, content::RenderPath::Faithful, &faithful, &error, progress) ||
-        !picturegate::renderFrames(frames, content::RenderPath::Fast, &fast, &error, progress))
+        !picturegate::renderFrames(frames, *fastPath, &fast, &error, progress))
         return fail(error);
 
     std::printf("%-16s %7s %9s %10s %10s %8s %9s  %s\n", "frame", "t", "size", "max diff", ">1 level", ">2 levels",
@@ -150,7 +158,7 @@ int main(int argc, char** argv) {
         std::printf("%-16s %7.1f %9s %10d %10lld %8lld %9s  %s\n", f.name.c_str(), f.t, size.c_str(), d.maxLevel,
                     static_cast<long long>(d.overOne), static_cast<long long>(d.overTwo), psnr, ok ? "pass" : "FAIL");
         if (!saveDir.empty()) {
-            for (const auto& [name, image] : {std::pair{"faithful", &faithful[k]}, std::pair{"fast", &fast[k]}}) {
+            for (const auto& [name, image] : {std::pair{"faithful", &faithful[k]}, std::pair{fastName.c_str(), &fast[k]}}) {
                 const std::string file = saveDir + "/" + f.name + "-" + name + ".png";
                 if (!capture::writePng(file, *image, &error)) return fail(error);
             }

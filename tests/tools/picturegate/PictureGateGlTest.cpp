@@ -26,4 +26,23 @@ TEST(PictureGateGl, FastPathPassesTheGateOnThePack) {
     EXPECT_GT(picturegate::compareImages(faithful[0], faithful[1]).maxLevel, 50);
 }
 
+// The fast path's band fallback for a GL without GLSL (fixed-function layers, those that add
+// nothing skipped) on the frame with the most layers: the second burst's streaks.
+TEST(PictureGateGl, FixedFunctionFallbackPassesTheGate) {
+    if (chdir(VX_RUN_DIR) != 0 || access("data/valo4.jpg", R_OK) != 0)
+        GTEST_SKIP() << "no content pack in " << VX_RUN_DIR << " (the build makes none)";
+    std::vector<picturegate::GateFrame> frames;
+    for (const picturegate::GateFrame& f : picturegate::gateFrames())
+        if (f.name == "second-burst") frames.push_back(f);
+    ASSERT_EQ(frames.size(), 1u);
+    std::vector<capture::RgbImage> faithful, fallback;
+    std::string error;
+    ASSERT_TRUE(picturegate::renderFrames(frames, content::RenderPath::Faithful, &faithful, &error)) << error;
+    ASSERT_TRUE(picturegate::renderFrames(frames, content::RenderPath::FastFixedFunction, &fallback, &error)) << error;
+    const picturegate::FrameDifference d = picturegate::compareImages(faithful[0], fallback[0]);
+    EXPECT_TRUE(picturegate::passes(d)) << "max " << d.maxLevel << ", " << d.overOne << " pixels more than 1 level off of "
+                                        << d.pixels;
+    EXPECT_EQ(fallback[0].width, frames[0].width);
+}
+
 }  // namespace
