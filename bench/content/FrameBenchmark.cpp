@@ -172,6 +172,11 @@ void printSideBySide() {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (argc > 1) runDir = argv[1];
+    // Each path enters the run directory in turn: a relative one must not be taken twice.
+    if (char* absolute = realpath(runDir.c_str(), nullptr)) {
+        runDir = absolute;
+        std::free(absolute);
+    }
     benchmark::RunSpecifiedBenchmarks();
     printSideBySide();
     benchmark::Shutdown();
