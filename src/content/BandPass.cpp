@@ -19,6 +19,11 @@ namespace content {
 
 namespace {
 
+// The side of the texture that stands for every level under a fog that replaces the layers'
+// colour. In the white section the layers sample it from 0.07 to 0.93, far from the half texel
+// (1/128) at its edges where the clamped border would come in; in the first beat (the narrow
+// title layers reach the edges) the fog colour is black, as the border is.
+constexpr int kFogLevelSide = 64;
 // The rasteriser places vertices on a grid of 1/256 pixel.
 constexpr double kSubpixels = 256.0;
 constexpr int kBarRows = effects::kLetterboxRows / 2;
@@ -30,7 +35,9 @@ static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most
 
 // Shared by every program: colour components as the frame buffer stores them. GLSL 1.30 rounds
 // half to even in one instruction; 1.10 spells it out. Components are in 0 .. 1 already:
-// samples are, and fogKeep + fogAdd is at most 1.
+// they are samples. The programs take no fog: a fog that leaves the layers as they are costs
+// nothing, and one that replaces them with its colour is drawn by sampling a texture of that
+// colour (compose).
 const char* const kHead130 = R"(#version 130
 // round-half-even(c * 255): what the frame buffer stores for c.
 vec3 level8(vec3 c) { return roundEven(c * 255.0); }
@@ -48,9 +55,6 @@ vec3 level8(vec3 c) {
 // The blend's product of an 8-bit colour s and an 8-bit alpha a is round(s * a / 255), never a
 // tie: the shader gets a / 255 and rounds s * (a / 255) + 0.5 down (single precision is off by
 // far less than the 1/510 that separates s * a / 255 from a half).
-const char* const kFragmentCommon = R"(uniform float fogKeep;  // fog factor: 1 leaves the sample, 0 gives the fog colour
-uniform vec3 fogAdd;    // (1 - factor) * fog colour
-)";
 
 // Exact: on the layer's own quad. Placed: over the band, counted inside the layer's rectangle.
 // Covering: placed terms whose layers cover the whole band (no rectangle to test).
@@ -64,7 +68,7 @@ std::string termSource(int j, const std::string& coordinate, TermKind kind) {
     const std::string k = std::to_string(j);
     const std::string w = "weight[" + k + "]";
     std::string s = "    {\n"
-                    "        vec3 c = level8(texture2D(level[" + k + "], " + coordinate + ").rgb * fogKeep + fogAdd);\n";
+                    "        vec3 c = level8(texture2D(level[" + k + "], " + coordinate + ").rgb);\n";
     if (kind == TermKind::Placed) {
         s += "        vec4 r = rect[" + k + "];\n"
              "        float inside = step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n"
@@ -85,7 +89,6 @@ std::string fragmentSource(int terms, TermKind kind, bool glsl130) {
     const bool placed = kind != TermKind::Exact;
     const std::string n = std::to_string(terms);
     std::string s = glsl130 ? kHead130 : kHead110;
-    s += kFragmentCommon;
     s += "uniform sampler2D level[" + n + "];\n";
     if (placed) {
         s += "uniform vec4 weight[" + n + "];  // alpha / 255, count, alpha channel's part\n";
@@ -270,7 +273,8 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
     return plan;
 }
 
-// Fog at eye distance 0 (where the layers lie): the factor and the colour it blends in.
+// Fog at eye distance 0 (where the layers lie): the factor (1 leaves a layer's colour, 0
+// replaces it by the fog colour) and the colour it blends in, (1 - factor) * fog colour.
 void fogAtLayers(float* keep, float* add) {
     *keep = 1.0f;
     add[0] = add[1] = add[2] = 0.0f;
@@ -330,7 +334,7 @@ int frameBufferLevel(float c) {
 struct BandPass::Program {
     GLuint program = 0;
     int terms = 0;
-    GLint level = -1, map = -1, rect = -1, weight = -1, alphaSum = -1, fogKeep = -1, fogAdd = -1;
+    GLint level = -1, map = -1, rect = -1, weight = -1, alphaSum = -1;
 
     ~Program() {
         if (program != 0) glDeleteProgram(program);
@@ -355,16 +359,10 @@ struct BandPass::Program {
         p->rect = glGetUniformLocation(p->program, "rect");
         p->weight = glGetUniformLocation(p->program, "weight");
         p->alphaSum = glGetUniformLocation(p->program, "alphaSum");
-        p->fogKeep = glGetUniformLocation(p->program, "fogKeep");
-        p->fogAdd = glGetUniformLocation(p->program, "fogAdd");
         return p;
     }
 
-    void use(float fogKeepValue, const float* fogAddValue) const {
-        glUseProgram(program);
-        glUniform1f(fogKeep, fogKeepValue);
-        glUniform3fv(fogAdd, 1, fogAddValue);
-    }
+    void use() const { glUseProgram(program); }
 };
 
 // The largest of `programs` (largest first, the last of one term) with at most `left` terms.
@@ -399,6 +397,10 @@ std::unique_ptr<BandPass> BandPass::create() {
     const std::size_t sizes = std::size(kProgramSizes);
     if (pass->exact_.size() != std::size(kExactSizes) || pass->placed_.size() != sizes || pass->covering_.size() != sizes)
         return nullptr;
+    // As the render targets are (format, size a power of 2, filter and wrap), so that the
+    // programs compiled for the levels serve it too.
+    pass->fogLevel_ = std::make_unique<assets::Texture>(kFogLevelSide, kFogLevelSide);
+    pass->fogLevel_->setRepeat(false);
     pass->warmUp();
     return pass;
 }
@@ -468,8 +470,27 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
     for (const BandLayer& layer : layers)
         if (layer.level < 0 || layer.level >= kLevelCount) return false;
 
+    // A fog that replaces the layers' colour (the white section, the first beat) makes every
+    // sample its colour: the levels are replaced by a texture of that colour (kFogLevelSide).
+    // A fog between (only before the first beat) is left to the fixed-function layers.
     float fogKeep = 1.0f, fogAdd[3] = {};
     fogAtLayers(&fogKeep, fogAdd);
+    if (fogKeep != 0.0f && fogKeep != 1.0f) return false;
+    std::array<const assets::Texture*, kLevelCount> sampled{};
+    for (int i = 0; i < kLevelCount; ++i) sampled[i] = fogKeep == 0.0f ? fogLevel_.get() : levels[i];
+    if (fogKeep == 0.0f) {
+        unsigned char colour[3];
+        for (int c = 0; c < 3; ++c) colour[c] = static_cast<unsigned char>(frameBufferLevel(fogAdd[c]));
+        std::vector<unsigned char> pixels(kFogLevelSide * kFogLevelSide * 3);
+        for (std::size_t k = 0; k < pixels.size(); ++k) pixels[k] = colour[k % 3];
+        glActiveTexture(GL_TEXTURE0);
+        fogLevel_->bind();
+        GLint alignment = 4;
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kFogLevelSide, kFogLevelSide, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    }
     const Plan plan = planFor(layers, width, height);
 
     effects::setBandViewport(width, height);
@@ -486,7 +507,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
     for (int i = kLevelCount - 1; i >= 0; --i) {
         glActiveTexture(GL_TEXTURE0 + i);
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &found[i]);
-        glBindTexture(GL_TEXTURE_2D, levels[i]->glName);
+        glBindTexture(GL_TEXTURE_2D, sampled[i]->glName);
     }
 
     // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included,
@@ -514,7 +535,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
                     alphaSum += static_cast<int>(w[1]) * b.alphaTerm;
                 }
             }
-            p->use(fogKeep, fogAdd);
+            p->use();
             glUniform1iv(p->level, p->terms, samplers);
             glUniform4fv(p->weight, p->terms, &weight[0][0]);
             glUniform1f(p->alphaSum, static_cast<float>(alphaSum));
@@ -556,7 +577,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
                 weight[j][2] = s.weight[1] * static_cast<float>(b.alphaTerm);
                 weight[j][3] = 0;
             }
-            p->use(fogKeep, fogAdd);
+            p->use();
             glUniform1iv(p->level, p->terms, samplers);
             glUniform4fv(p->map, p->terms, &map[0][0]);
             if (p->rect >= 0) glUniform4fv(p->rect, p->terms, &rect[0][0]);

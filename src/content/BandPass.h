@@ -66,7 +66,9 @@ public:
     // (0, 104, width, height - 208), the frame buffer already cleared there), with the fog in
     // force applied to every layer as the fixed-function layers take it. Returns false, drawing
     // nothing, when a level is missing, was never uploaded or is not RGB (its samples' alpha
-    // would not be 1), or the band has no rows; the caller then draws the layers itself.
+    // would not be 1), the band has no rows, or the fog neither leaves the layers' colour nor
+    // replaces it (a negative fog end: only before the show's first beat); the caller then draws
+    // the layers itself.
     // Leaves the state the last of `layers` drawn by effects::drawLetterboxLayer would leave
     // (band viewport, screen ortho, blending on with GL_SRC_ALPHA, GL_ONE, depth test and writes
     // off, culling off, smooth shading, colour (1, 1, 1, last alpha), that layer's level bound on
@@ -82,6 +84,7 @@ private:
     std::vector<std::unique_ptr<Program>> exact_;     // 9, 8, 4, 2 and 1 levels on a layer's own quad
     std::vector<std::unique_ptr<Program>> placed_;    // 8, 4, 2 and 1 placed terms over the band
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band
+    std::unique_ptr<assets::Texture> fogLevel_;       // sampled for every level when the fog replaces the colour
 };
 
 }  // namespace content

@@ -140,6 +140,9 @@ TEST_F(BandPassTest, StaysWithinTwoLevelsOfTheFixedFunctionLayers) {
         {"third burst", 421.0f, 640, 480, kShowFog, 7},
         {"white-out: fog colour beyond white", 560.0f, 640, 480, {16.0f, 0.01f}, 8},
         {"opening: black fog", 0.2f, 640, 480, {0.0f, 0.5f}, 9},
+        // A fog colour that saturates nothing: every layer adds its alpha's share of it.
+        {"grey fog replacing the colour", 200.0f, 640, 480, {0.6f, 0.5f}, 12},
+        {"grey fog replacing the colour, streaks", 352.0f, 640, 480, {0.3f, 0.5f}, 13},
         {"1280 x 960 band", 200.0f, 1280, 960, kShowFog, 10},
         {"1280 x 960 band with streaks", 352.0f, 1280, 960, kShowFog, 11},
     };
@@ -156,6 +159,23 @@ TEST_F(BandPassTest, StaysWithinTwoLevelsOfTheFixedFunctionLayers) {
         std::printf("[ band     ] %-36s largest difference %d, %d of %d pixels more than 1 off\n", c.name,
                     d.maxLevel, d.overOne, d.pixels);
     }
+}
+
+// A negative fog end leaves a fraction of each layer's colour (end / (end - 1) at the layers):
+// the pass leaves that to the fixed-function layers and draws nothing.
+TEST_F(BandPassTest, LeavesAPartialFogToTheCaller) {
+    const GlowLevels glow(14);
+    glViewport(0, 0, 640, 480);
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    effects::setLinearFog(grey, -1.0f);  // half the colour kept
+    EXPECT_FALSE(pass->compose(layersAt(200.0f), glow.levels, 640, 480));
+    glDisable(GL_FOG);
+    std::vector<unsigned char> pixels(640 * 480 * 4, 1);
+    glReadPixels(0, 0, 640, 480, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0), static_cast<std::ptrdiff_t>(pixels.size()));
+    expectNoGlError("compose");
 }
 
 TEST_F(BandPassTest, EdgesOnPixelCentresCoverTheSamePixels) {
