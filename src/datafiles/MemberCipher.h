@@ -20,7 +20,9 @@ struct MemberCipher {
 };
 
 // Sets `keys` and `substitution` for one enciphered member from the pass phrase. Must run afresh
-// for every member: the keys change with every block.
+// for every member: the keys change with every block. The phrase's key schedule is remembered per
+// thread for the last phrase (by a 64-bit digest, not the phrase), so a run of members under one
+// phrase pays for it once.
 void prepareCipher(MemberCipher& cipher, std::string_view passPhrase);
 
 // One 16-byte block in place; both then mix the enciphered bytes into `keys`, so a writer and a

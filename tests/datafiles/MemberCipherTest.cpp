@@ -1,7 +1,9 @@
 // CRC-32 and the member cipher.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,28 @@ TEST(MemberCipher, FirstBlockUnderKnownPhrases) {
     encipherBlock(cipher, block);
     EXPECT_EQ(std::memcmp(block, c.block, 16), 0) << c.phrase;
   }
+}
+
+TEST(MemberCipher, RememberedScheduleFollowsThePhrase) {
+  // The schedule is remembered per thread for the last phrase: alternating phrases, and a phrase
+  // prepared on another thread, must each give that phrase's own first block.
+  auto firstBlock = [](const char* phrase) {
+    MemberCipher cipher;
+    prepareCipher(cipher, phrase);
+    std::array<uint8_t, 16> block{};
+    encipherBlock(cipher, block.data());
+    return block;
+  };
+  const auto a = firstBlock("marzipol");
+  const auto b = firstBlock("marzipom");
+  EXPECT_NE(a, b);
+  EXPECT_EQ(firstBlock("marzipol"), a);
+  EXPECT_EQ(firstBlock("marzipom"), b);
+  EXPECT_EQ(firstBlock("marzipol"), a);
+  std::array<uint8_t, 16> elsewhere{};
+  std::thread([&] { elsewhere = firstBlock("marzipom"); }).join();
+  EXPECT_EQ(elsewhere, b);
+  EXPECT_EQ(firstBlock("marzipol"), a);
 }
 
 TEST(MemberCipher, EmptyPhraseKeepsTheInitialState) {
