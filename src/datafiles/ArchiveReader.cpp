@@ -180,6 +180,7 @@ std::string foldName(const std::string& name) {
 // One window per thread, lent to one call at a time: allocating and clearing 1 MiB for every
 // call would cost more than most calls do.
 thread_local std::unique_ptr<uint8_t[]> threadWindow;
+thread_local uint32_t threadWindowDirty = 0;
 
 // Lends the thread's window to `state` for one call and takes it back at the end. The window is
 // zeroed where a stream starts: the decoder clears it itself for a member that starts a stream;
@@ -189,7 +190,10 @@ class WindowLease {
  public:
   explicit WindowLease(ArchiveReaderState& state) : state_(state) {}
   ~WindowLease() {
-    if (state_.window) threadWindow = std::move(state_.window);
+    if (state_.window) {
+      threadWindow = std::move(state_.window);
+      threadWindowDirty = state_.windowDirty;
+    }
   }
   WindowLease(const WindowLease&) = delete;
   WindowLease& operator=(const WindowLease&) = delete;
@@ -198,10 +202,14 @@ class WindowLease {
   bool prepare(bool continuesStream) {
     if (!state_.window) {
       state_.window = std::move(threadWindow);
-      if (!state_.window) state_.window.reset(new (std::nothrow) uint8_t[kWindowSize]);
+      state_.windowDirty = threadWindowDirty;
+      if (!state_.window) {
+        state_.window.reset(new (std::nothrow) uint8_t[kWindowSize]);
+        state_.windowDirty = kWindowSize;
+      }
       if (!state_.window) return false;
     }
-    if (continuesStream && !streamStarted_) std::memset(state_.window.get(), 0, kWindowSize);
+    if (continuesStream && !streamStarted_) clearWindow(state_);
     streamStarted_ = true;
     return true;
   }

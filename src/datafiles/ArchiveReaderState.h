@@ -34,6 +34,9 @@ struct ArchiveReaderState {
   // kWindowSize bytes. The reader borrows its thread's window for the length of a call and
   // zeroes it where a stream starts, so nothing of an earlier call shows through.
   std::unique_ptr<uint8_t[]> window;
+  // How many bytes from the window's start may not be zero: the decoder raises it as it writes,
+  // and zeroing the window clears only these.
+  uint32_t windowDirty = 0;
 
   // Packed input of the current member: bytes not yet read, and 0 or the cipher version.
   uint32_t packedLeft = 0;
@@ -49,6 +52,9 @@ struct ArchiveReaderState {
 // bit and yields at most 260 bytes). Checked before the output is allocated.
 constexpr uint64_t kMaxBytesPerPackedByte = 260 * 8;
 bool isPlausibleSize(const ArchiveFileHeader& header, uint64_t bytesInArchive);
+
+// Zeroes the bytes of the window that may not be zero.
+void clearWindow(ArchiveReaderState& state);
 
 // Reads min(count, packedLeft) bytes of packed data from the archive, deciphering whole 16-byte
 // blocks when the cipher version is 20 or more. Returns the count read (short at the archive's end).

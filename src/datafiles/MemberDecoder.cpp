@@ -207,12 +207,19 @@ void buildDecodeTable(const uint8_t* lengths, uint32_t count, HuffmanTable& tabl
   table.symbolCount = count;
 
   // Every code value with the same 10-bit prefix and a code of at most 10 bits decodes alike: the
-  // limits up to 10 bits are multiples of 2^6 (or the cap 0xFFFF, above every even value).
-  for (uint32_t prefix = 0; prefix < (1u << kQuickBits); ++prefix) {
-    const uint32_t v = prefix << (16 - kQuickBits);
-    const uint32_t bits = codeLength(table, v);
-    table.quick[prefix] = bits <= uint32_t(kQuickBits) ? uint16_t(symbolAt(table, v, bits) << 6 | bits) : 0;
+  // limits up to 10 bits are multiples of 2^6 (or the cap 0xFFFF, above every even value). The
+  // prefixes of b-bit codes are those from limit[b - 1] up to limit[b], as the search finds them,
+  // each code taking a run of 2^(10 - b) of them.
+  uint32_t prefix = 0;
+  for (uint32_t bits = 1; bits <= uint32_t(kQuickBits); ++bits) {
+    const uint32_t end = (table.limit[bits] + (1u << (16 - kQuickBits)) - 1) >> (16 - kQuickBits);
+    const uint32_t run = 1u << (kQuickBits - bits);
+    for (uint32_t index = table.firstIndex[bits]; prefix < end; ++index) {
+      const uint16_t entry = uint16_t(table.symbols[index < count ? index : 0] << 6 | bits);
+      for (const uint32_t stop = std::min(prefix + run, end); prefix < stop; ++prefix) table.quick[prefix] = entry;
+    }
   }
+  for (; prefix < (1u << kQuickBits); ++prefix) table.quick[prefix] = 0;
 }
 
 uint32_t decodeSymbol(MemberDecoder& d, const HuffmanTable& table) {
@@ -371,6 +378,7 @@ void copyMatch(ArchiveReaderState& state, uint32_t length, uint32_t distance) {
   uint8_t* const window = state.window.get();
   uint32_t dst = d.writePos & kWindowMask;
   uint32_t src = (dst - distance) & kWindowMask;
+  if (dst + length >= kWindowSize) state.windowDirty = kWindowSize;  // reaches the window's end
   if (dst + length <= kWindowSize && src + length <= kWindowSize && src < dst) {
     // No wrap on either side. Bytes are copied in order, so a distance below the length repeats
     // the bytes just written; chunks of 8 keep that meaning when the distance is at least 8.
@@ -418,6 +426,11 @@ void deliverWindow(ArchiveReaderState& state) {
   state.delivered += count;
 }
 
+void clearWindow(ArchiveReaderState& state) {
+  std::memset(state.window.get(), 0, state.windowDirty);
+  state.windowDirty = 0;
+}
+
 // ---- The decompressor ----
 
 namespace {
@@ -434,7 +447,7 @@ void resetDecoder(ArchiveReaderState& state) {
   d.lastMatchLength = 0;
   d.writePos = 0;
   d.flushedPos = 0;
-  std::memset(state.window.get(), 0, kWindowSize);
+  clearWindow(state);
 }
 
 // True once the bits used run past the valid input: the packed data has run out.
@@ -526,12 +539,43 @@ inline void store16(uint8_t* p, Bytes16 v) { std::memcpy(p, &v, 16); }
 alignas(16) constexpr uint8_t kTailMask[32] = {255, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255,
                                                255, 255, 255, 255, 255};
 
+// The first `period` bytes of v, repeated over all 16.
+template <uint32_t P>
+inline Bytes16 repeatFirst(Bytes16 v) {
+  return __builtin_shufflevector(v, v, 0 % P, 1 % P, 2 % P, 3 % P, 4 % P, 5 % P, 6 % P, 7 % P, 8 % P, 9 % P,
+                                 10 % P, 11 % P, 12 % P, 13 % P, 14 % P, 15 % P);
+}
+inline Bytes16 repeatedPattern(Bytes16 v, uint32_t period) {
+  switch (period) {
+    case 2: return repeatFirst<2>(v);
+    case 3: return repeatFirst<3>(v);
+    case 4: return repeatFirst<4>(v);
+    case 5: return repeatFirst<5>(v);
+    case 6: return repeatFirst<6>(v);
+    case 7: return repeatFirst<7>(v);
+    case 8: return repeatFirst<8>(v);
+    case 9: return repeatFirst<9>(v);
+    case 10: return repeatFirst<10>(v);
+    case 11: return repeatFirst<11>(v);
+    case 12: return repeatFirst<12>(v);
+    case 13: return repeatFirst<13>(v);
+    case 14: return repeatFirst<14>(v);
+    default: return repeatFirst<15>(v);
+  }
+}
+
 // copyMatch's bytes for a match starting at dst, which neither wraps nor comes within 16 bytes of
 // the window's end. The bytes come out as if copied one at a time, front to back.
 inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint32_t length) {
   const uint32_t src = (dst - distance) & kWindowMask;
   if (src + length + 16 > kWindowSize) {
-    // The source wraps (or comes near the end): position by position.
+    // The source lies ahead of dst (the distance reaches back past the window's start), near the
+    // end. Reads ahead of every write see the older bytes, as memmove's do; only a source that
+    // wraps to the start within the match goes position by position.
+    if (src + length <= kWindowSize) {
+      std::memmove(window + dst, window + src, length);
+      return;
+    }
     for (uint32_t i = 0; i < length; ++i) window[dst + i] = window[(src + i) & kWindowMask];
     return;
   }
@@ -546,19 +590,19 @@ inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint3
     // The last 0..15 bytes: merged into the bytes already there, which go back unchanged.
     const Bytes16 select = load16(kTailMask + 16 - (length - i));
     store16(out + i, (load16(in + i) & select) | (load16(out + i) & ~select));
-  } else if (back >= 8) {
+  } else if (back >= 2) {
+    // The `back` bytes behind out, repeated: 16 bytes of the pattern stored at every multiple of
+    // the longest whole number of periods that fits in 16 bytes.
+    const Bytes16 p = repeatedPattern(load16(in), uint32_t(back));
+    const uint32_t step = uint32_t(back) * (16 / uint32_t(back));
     uint32_t i = 0;
-    for (; i + 8 <= length; i += 8) {
-      uint64_t v;
-      std::memcpy(&v, in + i, 8);
-      std::memcpy(out + i, &v, 8);
-    }
-    for (; i < length; ++i) out[i] = in[i];
+    for (; i + 16 <= length; i += step) store16(out + i, p);
+    const Bytes16 select = load16(kTailMask + 16 - (length - i));
+    store16(out + i, (p & select) | (load16(out + i) & ~select));
   } else if (back == 1) {
     std::memset(out, out[-1], length);
-  } else {
-    for (uint32_t i = 0; i < length; ++i) out[i] = in[i];
   }
+  // back == 0 (a distance of the whole window): every byte is copied onto itself.
 }
 
 // Literals and matches. Returns true when it stopped at the table-change code (already read).
@@ -973,6 +1017,7 @@ void decompressMember(ArchiveReaderState& state) {
 
   while (left >= 0) {
     // The checks made before every step.
+    if (writePos >= kWindowSize) state.windowDirty = kWindowSize;  // the writes reached the end
     writePos &= kWindowMask;
     if (pos > kRefillMainLoop) {
       store();
@@ -1024,6 +1069,9 @@ void decompressMember(ArchiveReaderState& state) {
     }
   }
   store();
+  // Bytes are written from the member's start position on, so unless they reached the window's
+  // end (marked where that happens), the window is clean from the write position up.
+  state.windowDirty = std::max(state.windowDirty, std::min(d.writePos, kWindowSize));
   readFinalTables(state);
   deliverWindow(state);
   d.flushedPos = d.writePos;

@@ -524,6 +524,51 @@ TEST(ArchiveReader, NothingOfAnEarlierCallReachesTheNext) {
   Member m = packedMember("zeros", Bytes(1024, 0xA5), Bytes(300, 0));
   m.flags |= 0x0010;
   continuing.add(m);
+  // A member that starts a stream and copies from ahead of where it writes (a distance reaching
+  // back past the window's start) must read zeros there, whatever an earlier call wrote: at 1,000,
+  // inside the 200,001 bytes of "xs", and at 900,000, which members of 1.2 MB wrote on their way
+  // round the window before they ended at about 150,000.
+  ArchiveBuilder ahead;
+  const uint32_t aheadOf[] = {1000, 900000};
+  std::vector<ContentModel> zeros(2);
+  for (size_t i = 0; i < 2; ++i) {
+    StreamWriter wa;
+    wa.tables(flatLengths());
+    wa.literal('a');
+    zeros[i].literal('a');
+    wa.longMatch(200, datafiles::kWindowSize - aheadOf[i] + 1);
+    zeros[i].match(200, datafiles::kWindowSize - aheadOf[i] + 1);
+    ahead.add(packedMember("ahead" + std::to_string(i), wa.finish(), zeros[i].out));
+  }
+  // Members of 1.2 MB of one byte, which pass the window's end by literals (matches elsewhere) or
+  // by a match: the decoder reaches the end either way.
+  struct Lap {
+    std::string name;
+    ArchiveBuilder archive;
+    ContentModel content;
+  };
+  auto lapMember = [](const std::string& name, uint8_t b, bool literalsAtTheEnd) {
+    Lap lap;
+    lap.name = name;
+    StreamWriter w;
+    w.tables(flatLengths());
+    w.literal(b);
+    lap.content.literal(b);
+    const size_t size = datafiles::kWindowSize;
+    while (lap.content.out.size() < 1200000) {
+      const size_t at = lap.content.out.size();
+      if (literalsAtTheEnd && at + 1000 > size && at < size + 1000) {
+        w.literal(b);
+        lap.content.literal(b);
+      } else {
+        w.longMatch(258, 1);
+        lap.content.match(258, 1);
+      }
+    }
+    lap.archive.add(packedMember(name, w.finish(), lap.content.out));
+    return lap;
+  };
+  const Lap laps[] = {lapMember("ys", 'Y', true), lapMember("ms", 'M', false)};
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(extract(full.bytes, "xs").data, xs.out);
     const Extracted e = extract(continuing.bytes, "zeros");
@@ -532,6 +577,12 @@ TEST(ArchiveReader, NothingOfAnEarlierCallReachesTheNext) {
     const WalkRecord r = walk(continuing.bytes);
     ASSERT_EQ(r.members.size(), 1u);
     EXPECT_EQ(r.members[0].data, Bytes(300, 0));
+    ASSERT_EQ(extract(full.bytes, "xs").data, xs.out);
+    EXPECT_EQ(extract(ahead.bytes, "ahead0").data, zeros[0].out);
+    for (const Lap& lap : laps) {
+      ASSERT_EQ(extract(lap.archive.bytes, lap.name).data, lap.content.out);
+      EXPECT_EQ(extract(ahead.bytes, "ahead1").data, zeros[1].out);
+    }
   }
   // Every thread has its own window.
   std::vector<std::thread> threads;

@@ -132,6 +132,30 @@ TEST(MemberDecoder, RandomStreamsDecodeUnderShortAndLongCodes) {
   }
 }
 
+TEST(MemberDecoder, QuickTableAgreesWithTheCodeSearchForAnyLengths) {
+  // Proper codes and the incomplete or over-full ones a damaged stream sends. A prefix's entry
+  // must be what the search over limit / firstIndex / symbols gives for its code value: the
+  // symbol and code length when that is at most 10 bits, else 0.
+  std::mt19937 rng(5);
+  const uint32_t counts[] = {19, 28, 48, 257, 298};
+  for (int round = 0; round < 300; ++round) {
+    const uint32_t count = counts[uniform(rng, 0, 4)];
+    const uint32_t top = round % 3 == 0 ? 15 : round % 3 == 1 ? 9 : 12;
+    Bytes lengths(count);
+    for (uint8_t& l : lengths) l = uint8_t(uniform(rng, 0, 3) == 0 ? 0 : uniform(rng, 1, top));
+    datafiles::HuffmanTable t;
+    datafiles::buildDecodeTable(lengths.data(), count, t);
+    for (uint32_t prefix = 0; prefix < 1024; ++prefix) {
+      const uint32_t v = prefix << 6;
+      uint32_t bits = 1;
+      while (bits < 15 && v >= t.limit[bits]) ++bits;
+      const uint32_t index = t.firstIndex[bits] + ((v - t.limit[bits - 1]) >> (16 - bits));
+      const uint32_t expected = bits <= 10 ? t.symbols[index < count ? index : 0] << 6 | bits : 0;
+      ASSERT_EQ(t.quick[prefix], expected) << "round " << round << " prefix " << prefix;
+    }
+  }
+}
+
 TEST(MemberDecoder, TwoAudioChannelsAlternateFromChannelZero) {
   // With all weights still zero each channel predicts its own last value, so channel c, fed the
   // difference c + 1 every time, counts down from zero by c + 1.
@@ -300,6 +324,43 @@ TEST(MemberDecoder, MemberOverOneMebibyteWrapsTheWindow) {
   // Reaches back across the wrap point, nearly a whole window.
   w.longMatch(200, 1000003), m.match(200, 1000003);
   w.literal('!'), m.literal('!');
+  Decoder d;
+  EXPECT_TRUE(d.run(w.finish(), uint32_t(m.out.size())) == m.out);
+}
+
+TEST(MemberDecoder, MatchesOfEveryShapeCopyAsIfByteByByte) {
+  // Periods shorter than one 16-byte copy; sources ahead of the write position (a distance that
+  // reaches back past the window's start: zeros at first, a window ago's bytes once it has
+  // wrapped), near the window's end, or wrapping to its start within the match; and a distance of
+  // the whole window, which copies every byte onto itself.
+  StreamWriter w;
+  w.tables(flatLengths());
+  ContentModel m;
+  std::mt19937 rng(11);
+  auto literals = [&](size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+      const uint8_t b = uint8_t(rng());
+      w.literal(b), m.literal(b);
+    }
+  };
+  auto match = [&](uint32_t length, uint32_t distance) { w.longMatch(length, distance), m.match(length, distance); };
+  auto dst = [&] { return uint32_t(m.out.size()) & datafiles::kWindowMask; };
+  auto shapes = [&] {
+    for (uint32_t period = 2; period <= 17; ++period) {
+      literals(period);
+      match(3 + 7 * period, period);
+      match(258, period);
+    }
+    match(200, dst() + 210);  // ahead, ending 10 bytes short of the window's end
+    match(200, dst() + 100);  // ahead, wrapping to the start halfway
+    match(200, datafiles::kWindowSize - 3);
+    match(200, datafiles::kWindowSize);
+    literals(40);
+  };
+  literals(50);
+  shapes();
+  literals(datafiles::kWindowSize);
+  shapes();
   Decoder d;
   EXPECT_TRUE(d.run(w.finish(), uint32_t(m.out.size())) == m.out);
 }
