@@ -1,6 +1,7 @@
 #include "datafiles/MemberDecoder.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
@@ -566,7 +567,11 @@ inline Bytes16 repeatedPattern(Bytes16 v, uint32_t period) {
 
 // copyMatch's bytes for a match starting at dst, which neither wraps nor comes within 16 bytes of
 // the window's end. The bytes come out as if copied one at a time, front to back.
+// Every access lies inside the window: the writes by the check below (the runs' limits keep to
+// it; a fault there stops the program rather than write past the window), the reads by the
+// branches on src.
 inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint32_t length) {
+  if (dst + length + 16 > kWindowSize) std::abort();
   const uint32_t src = (dst - distance) & kWindowMask;
   if (src + length + 16 > kWindowSize) {
     // The source lies ahead of dst (the distance reaches back past the window's start), near the
