@@ -548,6 +548,7 @@ inline Bytes16 repeatFirst(Bytes16 v) {
 }
 inline Bytes16 repeatedPattern(Bytes16 v, uint32_t period) {
   switch (period) {
+    case 1: return repeatFirst<1>(v);
     case 2: return repeatFirst<2>(v);
     case 3: return repeatFirst<3>(v);
     case 4: return repeatFirst<4>(v);
@@ -595,7 +596,7 @@ inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint3
     // The last 0..15 bytes: merged into the bytes already there, which go back unchanged.
     const Bytes16 select = load16(kTailMask + 16 - (length - i));
     store16(out + i, (load16(in + i) & select) | (load16(out + i) & ~select));
-  } else if (back >= 2) {
+  } else if (back >= 1) {
     // The `back` bytes behind out, repeated: 16 bytes of the pattern stored at every multiple of
     // the longest whole number of periods that fits in 16 bytes.
     const Bytes16 p = repeatedPattern(load16(in), uint32_t(back));
@@ -604,8 +605,6 @@ inline void copyInWindow(uint8_t* window, uint32_t dst, uint32_t distance, uint3
     for (; i + 16 <= length; i += step) store16(out + i, p);
     const Bytes16 select = load16(kTailMask + 16 - (length - i));
     store16(out + i, (p & select) | (load16(out + i) & ~select));
-  } else if (back == 1) {
-    std::memset(out, out[-1], length);
   }
   // back == 0 (a distance of the whole window): every byte is copied onto itself.
 }
