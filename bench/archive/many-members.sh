@@ -36,26 +36,26 @@ seconds() {
 
 printf '%-8s %-6s %12s %12s %12s %12s\n' members solid create test extract "cp -r"
 for n in "${counts[@]}"; do
-  rm -rf "$work/in"
-  mkdir -p "$work/in"
+  # A fresh folder for each count too: removing thousands of files slows the file system for a
+  # while after, so everything is removed at the end.
+  in="$work/in-$n"
+  mkdir -p "$in"
   echo "many-members: making $n files ..." >&2
-  (cd "$work/in" && for ((i = 0; i < n; ++i)); do
+  (cd "$in" && for ((i = 0; i < n; ++i)); do
      printf 'member %d of the many-members benchmark: %d\n' "$i" "$((i * 7919 % 10007))" > "m$i.txt"
    done)
   for solid in no yes; do
     flag=""; [ "$solid" = yes ] && flag=--solid
     archive="$work/many-$n-$solid.rar"
     rm -f "$archive"
-    c=$(seconds "$vxar" create -q $flag "$archive" "$work/in")
+    c=$(seconds "$vxar" create -q $flag "$archive" "$in")
     t=$(seconds "$vxar" test -q "$archive")
-    # A fresh folder each time; removing thousands of files slows the file system for a while
-    # after, so that happens at the end.
     out="$work/out-$n-$solid"
     x=$(seconds "$vxar" extract -q -o "$out" "$archive")
     if [ -d "$out" ] && [[ $x != \>* ]]; then
-      diff -r "$work/in" "$out" >/dev/null || { echo "many-members: extracted files differ" >&2; exit 1; }
+      diff -r "$in" "$out" >/dev/null || { echo "many-members: extracted files differ" >&2; exit 1; }
     fi
-    cp=$(seconds cp -r "$work/in" "$work/copy-$n-$solid")
+    cp=$(seconds cp -r "$in" "$work/copy-$n-$solid")
     printf '%-8s %-6s %12s %12s %12s %12s\n' "$n" "$solid" "$c" "$t" "$x" "$cp"
   done
 done
