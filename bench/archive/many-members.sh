@@ -36,8 +36,8 @@ seconds() {
 
 printf '%-8s %-6s %12s %12s %12s %12s\n' members solid create test extract "cp -r"
 for n in "${counts[@]}"; do
-  # A fresh folder for each count too: removing thousands of files slows the file system for a
-  # while after, so everything is removed at the end.
+  # Every folder is fresh (the inputs per count, the outputs and copies per run) and all are
+  # removed at the end: removing thousands of files slows the file system for a while after.
   in="$work/in-$n"
   mkdir -p "$in"
   echo "many-members: making $n files ..." >&2
