@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "app/GlWindow.h"
 #include "content/DemoContent.h"
 #include "content/RenderPath.h"
+#include "platform/DrawingSurface.h"
 #include "platform/GlSurface.h"
 
 namespace {
@@ -79,10 +79,10 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
         state.SkipWithError(("no content pack in " + runDir + " (build the content-pack target)").c_str());
         return;
     }
-    app::GlWindow window;
+    platform::DrawingSurface window;
     window.width = 640;
     window.height = 480;
-    window.glActiveTextureARB = reinterpret_cast<app::GlWindow::ActiveTextureProc>(
+    window.glActiveTextureARB = reinterpret_cast<platform::DrawingSurface::ActiveTextureProc>(
         surface->procAddress("glActiveTextureARB"));
     content::DemoContent content(&window, path);
 

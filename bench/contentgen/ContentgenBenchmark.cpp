@@ -19,8 +19,8 @@
 #include "Mastering.h"
 #include "Soundtrack.h"
 #include "Textures.h"
-#include "app/GlWindow.h"
 #include "content/DemoContent.h"
+#include "platform/DrawingSurface.h"
 #include "platform/GlSurface.h"
 
 namespace {
@@ -85,11 +85,11 @@ void BM_StartupOnPack(benchmark::State& state) {
         state.SkipWithError("no content pack in " VX_RUN_DIR " (build the content-pack target)");
         return;
     }
-    app::GlWindow window;
+    platform::DrawingSurface window;
     window.width = 640;
     window.height = 480;
     window.glActiveTextureARB =
-        reinterpret_cast<app::GlWindow::ActiveTextureProc>(surface->procAddress("glActiveTextureARB"));
+        reinterpret_cast<platform::DrawingSurface::ActiveTextureProc>(surface->procAddress("glActiveTextureARB"));
     for (auto _ : state) {
         content::DemoContent content(&window);
         glFinish();

@@ -2,8 +2,8 @@
 // The one top-level window of the show with its OpenGL rendering context.
 //
 // The fields below are what the rest of the program reads: the drawing size (every projection
-// and the letterbox viewport are set from it), the key state the main loop reads, and the
-// multitexture entry point the drawing code calls. A GlWindow constructed but never created has
+// and the letterbox viewport are set from it) and the multitexture entry point the drawing code
+// calls, both in the platform::DrawingSurface the window is, and the key state the main loop reads. A GlWindow constructed but never created has
 // all of them at their initial values and touches no platform service, so tests can set them.
 //
 // The window's services come from a platform::WindowSystem (SDL by default, a fake in tests).
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DrawingSurface.h"
 #include "platform/WindowSystem.h"
 
 namespace app {
@@ -24,10 +25,8 @@ extern const char* const windowTitle;
 // The Alt+Enter accelerator's command: toggles between full screen and a window.
 constexpr int toggleFullScreenCommand = 1000;
 
-class GlWindow {
+class GlWindow : public platform::DrawingSurface {
 public:
-    using ActiveTextureProc = void (*)(GLenum texture);
-
     GlWindow() = default;
     virtual ~GlWindow();
     GlWindow(const GlWindow&) = delete;
@@ -75,10 +74,7 @@ public:
     int quitRequested = 0;     // 1 once the window was closed; never reset
     int keys[256] = {};        // one slot per Windows virtual-key code, 1 while held down
     int maxTextureSize = 0;    // GL_MAX_TEXTURE_SIZE
-    int width = 0;             // current drawing size in pixels (the last viewport size)
-    int height = 0;
     bool active = false;       // the main loop draws only while set
-    ActiveTextureProc glActiveTextureARB = nullptr;  // selects texture unit 0 or 1
 
     bool accelerators = false;       // the Alt+Enter table is installed
     int requestedHeight = 0;         // size asked of create

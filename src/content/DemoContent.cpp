@@ -1,6 +1,5 @@
 #include "content/DemoContent.h"
 
-#include "app/GlWindow.h"
 #include "assets/JpegLoader.h"
 #include "content/BandPass.h"
 #include "effects/SceneSetup.h"
@@ -26,7 +25,7 @@ DemoContent::TexturePtr makeTarget(int width, int height) {
 
 }  // namespace
 
-DemoContent::DemoContent(app::GlWindow* window, RenderPath path) : window(window), renderPath(path) {
+DemoContent::DemoContent(platform::DrawingSurface* window, RenderPath path) : window(window), renderPath(path) {
     ballObject.load("data\\ballo.ob3");
     invsphereObject.load("data\\invsphere.ob3");
     outlineFont = std::make_unique<assets::OutlineFont>("arial", 0.25f);

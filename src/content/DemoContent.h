@@ -14,10 +14,7 @@
 #include "assets/OutlineFont.h"
 #include "assets/Texture.h"
 #include "content/RenderPath.h"
-
-namespace app {
-class GlWindow;
-}
+#include "platform/DrawingSurface.h"
 
 namespace content {
 
@@ -34,7 +31,7 @@ public:
     // cannot be loaded is reported (once, by its loader) and loading goes on. `path` is kept for
     // the content's lifetime (content/RenderPath.h; the program chooses it with
     // renderPathAtStartUp); the faithful path draws every call the show describes.
-    explicit DemoContent(app::GlWindow* window, RenderPath path = RenderPath::Faithful);
+    explicit DemoContent(platform::DrawingSurface* window, RenderPath path = RenderPath::Faithful);
     virtual ~DemoContent();
     DemoContent(const DemoContent&) = delete;
     DemoContent& operator=(const DemoContent&) = delete;
@@ -86,7 +83,7 @@ public:
     TexturePtr creditsTexture;
     TexturePtr screenTarget;     // 1024 x 512, repeating; holds the 640 x 272 band at its lower left
     TexturePtr auxTargetB;       // 512 x 256 render target; not drawn
-    app::GlWindow* window = nullptr;  // borrowed
+    platform::DrawingSurface* window = nullptr;  // borrowed: the window drawn into
     const RenderPath renderPath;      // fixed at construction
 
     // Called after each of the frame's five passes with its number (1 to 5); empty in the show.

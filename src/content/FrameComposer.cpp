@@ -14,7 +14,6 @@
 #include <cmath>
 #include <vector>
 
-#include "app/GlWindow.h"
 #include "content/BandPass.h"
 #include "content/DemoContent.h"
 #include "content/LensWarp.h"

@@ -1,7 +1,6 @@
 // The backdrop: a star-textured sphere seen from inside, its clear colour and the frame's fog.
 #include <GL/gl.h>
 
-#include "app/GlWindow.h"
 #include "content/DemoContent.h"
 #include "content/Timeline.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // A scratch data/ folder with every file the content loads, made small: solid-colour JPEGs and
-// octahedron meshes (the ball facing out, the star sphere facing in), plus a window of 640 x 480
-// that was never created, and a record of fatal reports.
+// octahedron meshes (the ball facing out, the star sphere facing in), and a record of fatal
+// reports.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/FatalError.h"
-#include "app/GlWindow.h"
 #include "assets/AssetFixtures.h"
 
 namespace contenttest {

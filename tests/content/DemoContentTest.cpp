@@ -52,7 +52,7 @@ protected:
 
     assettest::ScratchDir scratch;
     contenttest::FatalReports reports;
-    app::GlWindow window;
+    platform::DrawingSurface window;  // 640 x 480, the test context's entry point
 };
 
 GLint textureParameter(assets::Texture& texture, GLenum name) {

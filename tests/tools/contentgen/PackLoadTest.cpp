@@ -7,7 +7,6 @@
 #include <cmath>
 
 #include "Textures.h"
-#include "app/GlWindow.h"
 #include "assets/JpegLoader.h"
 #include "assets/Object3D.h"
 #include "content/ContentFixtures.h"
@@ -70,7 +69,7 @@ TEST_F(PackLoad, MeshesLoadWithTheStarSphereFromTheArchive) {
 }
 
 TEST_F(PackLoad, ContentStartsOnThePackWithNoFatalReport) {
-    app::GlWindow window;
+    platform::DrawingSurface window;
     window.width = 640;
     window.height = 480;
     window.glActiveTextureARB = testfixtures::activeTextureProc();
