@@ -1,5 +1,6 @@
 #include "assets/JpegLoader.h"
 
+#include <climits>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "assets/FilePath.h"
 #include "platform/FatalError.h"
+#include "platform/FileAccess.h"
 
 namespace assets {
 
@@ -37,12 +39,20 @@ void onJpegMessage(j_common_ptr info, int level) {
     onJpegError(info);
 }
 
-// Decodes the open file into a new width x height x 3 buffer, or returns null. The header is held
+// Where the compressed bytes come from: an open file, or else a buffer read in place (no
+// fmemopen: not every C library has it).
+struct Source {
+    std::FILE* file = nullptr;
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+};
+
+// Decodes the source into a new width x height x 3 buffer, or returns null. The header is held
 // to the budget before jpeg_start_decompress, which allocates the decoder's own buffers (for a
 // progressive file, coefficients for the whole picture), and the decoder's memory is capped as
 // well. No object with a destructor lives in this function, so the decoder's error return through
 // longjmp skips nothing.
-unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height, std::size_t maxBytes) {
+unsigned char* decodeSource(const Source& source, int& width, int& height, std::size_t maxBytes) {
     jpeg_decompress_struct info;
     JpegErrorManager errors;
     unsigned char* volatile buffer = nullptr;
@@ -55,7 +65,10 @@ unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height, std::siz
         return nullptr;
     }
     jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
+    if (source.file != nullptr)
+        jpeg_stdio_src(&info, source.file);
+    else
+        jpeg_mem_src(&info, source.data, static_cast<unsigned long>(source.size));
     jpeg_read_header(&info, TRUE);
     const J_COLOR_SPACE space = info.jpeg_color_space;
     if ((space != JCS_GRAYSCALE && space != JCS_YCbCr && space != JCS_RGB) ||
@@ -89,17 +102,19 @@ unsigned char* decodeOpenFile(std::FILE* file, int& width, int& height, std::siz
     return buffer;
 }
 
-// The out-arguments of decodeJpegFile and decodeJpegMemory from an open stream, which is closed.
-int decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
+// The out-arguments of decodeJpegFile and decodeJpegMemory from a source, whose file is closed.
+// A source with neither a file nor a byte (a file that did not open, an empty buffer) is not a
+// JPEG.
+int decodeStream(const Source& source, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
                  std::size_t maxBytes) {
     width = 0;
     height = 0;
     pixels.reset();
-    if (file == nullptr) return 0;
+    if (source.file == nullptr && (source.data == nullptr || source.size == 0 || source.size > ULONG_MAX)) return 0;
     int w = 0;
     int h = 0;
-    unsigned char* decoded = decodeOpenFile(file, w, h, maxBytes);
-    std::fclose(file);
+    unsigned char* decoded = decodeSource(source, w, h, maxBytes);
+    if (source.file != nullptr) std::fclose(source.file);
     if (decoded == nullptr) return 0;
     pixels.reset(decoded);
     width = w;
@@ -110,14 +125,12 @@ int decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsig
 }  // namespace
 
 int decodeJpegFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
-    return decodeStream(std::fopen(hostPath(path).c_str(), "rb"), width, height, pixels, kMaxImageBytes);
+    return decodeStream(Source{platform::openFile(hostPath(path), "rb")}, width, height, pixels, kMaxImageBytes);
 }
 
 int decodeJpegMemory(const unsigned char* data, std::size_t size, int& width, int& height,
                      std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes) {
-    // fmemopen reads the buffer in place; an empty buffer is not a JPEG.
-    std::FILE* file = size == 0 ? nullptr : fmemopen(const_cast<unsigned char*>(data), size, "rb");
-    return decodeStream(file, width, height, pixels, maxBytes);
+    return decodeStream(Source{nullptr, data, size}, width, height, pixels, maxBytes);
 }
 
 std::unique_ptr<Texture> loadJpegTexture(const std::string& path, int filterQuality) {

@@ -5,7 +5,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +15,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/SystemFont.h"
 
 namespace assets {
 
@@ -35,31 +36,6 @@ struct Point {
 using Contour = std::vector<Point>;
 
 // --- font matching and loading ---
-
-// The file and face index fontconfig picks for `family` at heavy weight, upright; empty when
-// fontconfig has nothing at all.
-std::string matchFontFile(const std::string& family, int* faceIndex) {
-    *faceIndex = 0;
-    if (!FcInit()) return {};
-    FcPattern* pattern = FcPatternCreate();
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(kOpenTypeWeight));
-    FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_OUTLINE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    FcPatternDestroy(pattern);
-    std::string path;
-    if (match != nullptr) {
-        FcChar8* file = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
-        FcPatternGetInteger(match, FC_INDEX, 0, faceIndex);
-        FcPatternDestroy(match);
-    }
-    return path;
-}
 
 struct FreeTypeLibraryDeleter {
     void operator()(FT_Library library) const { FT_Done_FreeType(library); }
@@ -255,15 +231,17 @@ std::string formatText(const char* format, std::va_list args) {
 OutlineFont::OutlineFont(const std::string& faceName, float extrusion) {
     listBase = static_cast<GLint>(glGenLists(kCharCount));
 
-    int faceIndex = 0;
-    const std::string file = matchFontFile(faceName, &faceIndex);
+    // The file's bytes outlive the face read from them (declared first, destroyed last).
+    const platform::SystemFontData font = platform::systemFont(faceName, kOpenTypeWeight);
     FT_Library rawLibrary = nullptr;
     FreeTypeLibrary library;
     FreeTypeFace face;
-    if (!file.empty() && FT_Init_FreeType(&rawLibrary) == 0) {
+    if (!font.bytes.empty() && FT_Init_FreeType(&rawLibrary) == 0) {
         library.reset(rawLibrary);
         FT_Face rawFace = nullptr;
-        if (FT_New_Face(library.get(), file.c_str(), faceIndex, &rawFace) == 0) face.reset(rawFace);
+        if (FT_New_Memory_Face(library.get(), font.bytes.data(), static_cast<FT_Long>(font.bytes.size()),
+                               font.faceIndex, &rawFace) == 0)
+            face.reset(rawFace);
         if (face && (face->units_per_EM == 0 || !FT_IS_SCALABLE(face.get()))) face.reset();
     }
 

@@ -5,9 +5,9 @@
 // consecutive list calls set glyphs side by side. All lengths are in em units (the em square is
 // 1.0 high; the baseline is y = 0).
 //
-// The face is found by name through fontconfig at heavy weight (the closest match installed, e.g.
-// Liberation Sans Bold for "arial") and read with FreeType; curves are flattened to a deviation
-// of 0.015 em and the faces tessellated with GLU. Nothing is reported: a face that cannot be read
+// The face is found by name among the system's fonts at heavy weight (platform::systemFont: the
+// closest match installed, e.g. Liberation Sans Bold for "arial" under fontconfig) and read with
+// FreeType; curves are flattened to a deviation of 0.015 em and the faces tessellated with GLU. Nothing is reported: a face that cannot be read
 // gives empty lists with zero metrics.
 #include <GL/gl.h>
 

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -10,6 +11,7 @@
 
 #include "assets/FilePath.h"
 #include "platform/FatalError.h"
+#include "platform/FileAccess.h"
 
 namespace assets {
 
@@ -43,10 +45,27 @@ void onPngWarning(png_structp png, png_const_charp) {
     if (static_cast<LibpngMemory*>(png_get_mem_ptr(png))->refused) png_error(png, "block beyond the limit");
 }
 
-// Decodes the open file into a new width x height x 4 buffer, or returns null. No object with a
+// Where the compressed bytes come from: an open file, or else a buffer read in place (no
+// fmemopen: not every C library has it); `size` counts down as the bytes are read.
+struct Source {
+    std::FILE* file = nullptr;
+    const unsigned char* data = nullptr;
+    std::size_t size = 0;
+};
+
+// libpng's reader over a buffer: a read past its end is an error, as a short file read is.
+void readFromBuffer(png_structp png, png_bytep out, png_size_t count) {
+    Source& source = *static_cast<Source*>(png_get_io_ptr(png));
+    if (count > source.size) png_error(png, "read past the end");
+    std::memcpy(out, source.data, count);
+    source.data += count;
+    source.size -= count;
+}
+
+// Decodes the source into a new width x height x 4 buffer, or returns null. No object with a
 // destructor lives in this function, so libpng's error return through longjmp skips nothing; any
 // error, before or after the header, discards the partly decoded picture.
-unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& height, std::size_t maxBytes) {
+unsigned char* decodeSource(Source& source, png_uint_32& width, png_uint_32& height, std::size_t maxBytes) {
     LibpngMemory memory;
     png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning,
                                                  &memory, limitedMalloc, libpngFree);
@@ -65,7 +84,10 @@ unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& 
     png_set_user_limits(png, kMaxImageSide, kMaxImageSide);
     png_set_chunk_malloc_max(png, kMaxChunkBytes);
     png_set_chunk_cache_max(png, kMaxCachedChunks);
-    png_init_io(png, file);
+    if (source.file != nullptr)
+        png_init_io(png, source.file);
+    else
+        png_set_read_fn(png, &source, &readFromBuffer);
     png_set_sig_bytes(png, 0);
     png_read_info(png, info);
     int bitDepth = 0;
@@ -101,14 +123,15 @@ unsigned char* decodeOpenFile(std::FILE* file, png_uint_32& width, png_uint_32& 
     return pixels;
 }
 
-// The out-arguments of decodePngFile and decodePngMemory from an open stream, which is closed.
-bool decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
+// The out-arguments of decodePngFile and decodePngMemory from a source, whose file is closed. A
+// source with neither a file nor a byte (a file that did not open, an empty buffer) is not a PNG.
+bool decodeStream(Source source, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels,
                   std::size_t maxBytes) {
-    if (file == nullptr) return false;
+    if (source.file == nullptr && (source.data == nullptr || source.size == 0)) return false;
     png_uint_32 w = 0;
     png_uint_32 h = 0;
-    unsigned char* decoded = decodeOpenFile(file, w, h, maxBytes);
-    std::fclose(file);
+    unsigned char* decoded = decodeSource(source, w, h, maxBytes);
+    if (source.file != nullptr) std::fclose(source.file);
     if (decoded == nullptr) return false;
     pixels.reset(decoded);
     width = static_cast<int>(w);
@@ -119,14 +142,12 @@ bool decodeStream(std::FILE* file, int& width, int& height, std::unique_ptr<unsi
 }  // namespace
 
 bool decodePngFile(const char* path, int& width, int& height, std::unique_ptr<unsigned char[]>& pixels) {
-    return decodeStream(std::fopen(hostPath(path).c_str(), "rb"), width, height, pixels, kMaxImageBytes);
+    return decodeStream(Source{platform::openFile(hostPath(path), "rb")}, width, height, pixels, kMaxImageBytes);
 }
 
 bool decodePngMemory(const unsigned char* data, std::size_t size, int& width, int& height,
                      std::unique_ptr<unsigned char[]>& pixels, std::size_t maxBytes) {
-    // fmemopen reads the buffer in place; an empty buffer is not a PNG.
-    std::FILE* file = size == 0 ? nullptr : fmemopen(const_cast<unsigned char*>(data), size, "rb");
-    return decodeStream(file, width, height, pixels, maxBytes);
+    return decodeStream(Source{nullptr, data, size}, width, height, pixels, maxBytes);
 }
 
 std::unique_ptr<Texture> loadPngTexture(const std::string& path, int filterQuality) {

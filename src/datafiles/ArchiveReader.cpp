@@ -8,6 +8,7 @@
 
 #include "datafiles/ArchiveReaderState.h"
 #include "datafiles/Crc32.h"
+#include "platform/FileAccess.h"
 
 namespace datafiles {
 
@@ -63,7 +64,7 @@ ArchiveFileHeader parseFileHeader(const uint8_t* p) {
   return h;
 }
 
-bool seekTo(std::FILE* f, int64_t pos) { return pos >= 0 && fseeko(f, off_t(pos), SEEK_SET) == 0; }
+bool seekTo(std::FILE* f, int64_t pos) { return pos >= 0 && platform::fileSeek(f, pos, SEEK_SET); }
 
 // ---- The block decoder shared by extractMember and the walk ----
 
@@ -103,7 +104,7 @@ ScanResult findNextFileHeader(ArchiveReaderState& state, const ScanOptions& opti
   uint8_t raw[kFileHeaderSize];
   ScanResult result = ScanResult::End;
   for (;;) {
-    state.blockStart = int64_t(ftello(f));
+    state.blockStart = platform::fileTell(f);
     const size_t got = std::fread(raw, 1, kFileHeaderSize, f);
     if (got == 0) break;  // the end of the archive
     if (got < 7) {
@@ -263,8 +264,8 @@ struct OutputGuard {
 };
 
 int64_t archiveSizeOf(std::FILE* f) {
-  if (fseeko(f, 0, SEEK_END) != 0) return -1;
-  return int64_t(ftello(f));
+  if (!platform::fileSeek(f, 0, SEEK_END)) return -1;
+  return platform::fileTell(f);
 }
 
 // Allocates the output of the current member when its size can come from its packed data.
@@ -509,7 +510,7 @@ int extractMember(const std::string& memberName, std::FILE* archive, const char*
 
 int extractMember(const std::string& memberName, const std::string& archivePath,
                   const char* passPhrase, uint8_t*& data, uint32_t& size) {
-  std::FILE* archive = std::fopen(archivePath.c_str(), "rb");
+  std::FILE* archive = platform::openFile(archivePath, "rb");
   const int result = extractMember(memberName, archive, passPhrase, data, size);
   if (archive) std::fclose(archive);
   return result;
@@ -530,7 +531,7 @@ WalkResult walkArchive(std::FILE* archive, const WalkOptions& options,
 
 WalkResult walkArchive(const std::string& archivePath, const WalkOptions& options,
                        const std::function<bool(const WalkedMember&)>& visit) {
-  std::FILE* archive = std::fopen(archivePath.c_str(), "rb");
+  std::FILE* archive = platform::openFile(archivePath, "rb");
   if (!archive) {
     WalkResult result;
     result.end = WalkEnd::CannotOpen;

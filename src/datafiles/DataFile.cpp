@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "datafiles/ArchiveReader.h"
+#include "platform/FileAccess.h"
 
 namespace datafiles {
 
@@ -37,7 +38,7 @@ void DataFile::open(const std::string& name, const char* mode, const std::string
   openFailed = 0;
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
-  file = std::fopen(path.c_str(), mode);
+  file = platform::openFile(path, mode);
   if (file) {
     source = PlainFile;
     return;
@@ -69,26 +70,23 @@ void DataFile::close() {
 
 uint32_t DataFile::size() {
   if (source == PlainFile) {
-    const long here = std::ftell(file);
-    std::fseek(file, 0, SEEK_END);
-    const long end = std::ftell(file);
-    std::fseek(file, here, SEEK_SET);
-    return end < 0 ? 0 : uint32_t(end);
+    const int64_t end = platform::fileLength(file);
+    return end < 0 ? 0 : end > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(end);
   }
   return source == ArchiveMember ? memberSize : 0;
 }
 
 uint32_t DataFile::tell() {
   if (source == PlainFile) {
-    const long here = std::ftell(file);
-    return here < 0 ? 0 : uint32_t(here);
+    const int64_t here = platform::fileTell(file);
+    return here < 0 ? 0 : here > int64_t(UINT32_MAX) ? UINT32_MAX : uint32_t(here);
   }
   return source == ArchiveMember ? position : 0;
 }
 
 void DataFile::seek(uint32_t pos) {
   if (source == PlainFile)
-    std::fseek(file, long(pos), SEEK_SET);
+    platform::fileSeek(file, int64_t(pos), SEEK_SET);
   else if (source == ArchiveMember)
     position = pos;
 }

@@ -40,7 +40,8 @@ class DataFile {
   int32_t failed() const { return openFailed; }
   DataFileSource sourceKind() const { return source; }
 
-  // Plain file: stream size / position; member: memberSize / position; nothing open: 0.
+  // Plain file: stream size / position (4 GiB - 1 for anything beyond); member: memberSize /
+  // position; nothing open: 0.
   uint32_t size();
   uint32_t tell();
   // A member position is not checked against the size; reads past the end yield zero bytes.
