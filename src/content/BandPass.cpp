@@ -194,6 +194,18 @@ void drawUprightUnitQuad() {
     glEnd();
 }
 
+// A layer's quad through the very transforms drawLetterboxLayer applies (angle 0).
+void drawLayerQuad(float offsetX, float offsetY, float scaleX, float scaleY, int width, int height) {
+    glPushMatrix();
+    glTranslatef(offsetX, offsetY, 0.0f);
+    glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
+    glScalef(width * scaleX, height * scaleY, 1.0f);
+    glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
+    glTranslatef(-0.5f, -0.5f, 0.0f);
+    drawUprightUnitQuad();
+    glPopMatrix();
+}
+
 // What the blend makes of a layer alpha: the 8-bit alpha a the frame buffer takes, as a / 255
 // for the shader, and the alpha channel's own term round(a * a / 255).
 struct BlendAlpha {
@@ -233,18 +245,40 @@ struct ExactDraw {
 };
 
 // The offset layers (the corner copies, small alphas) as placed terms over the whole band.
+// A layer whose colour adds nothing still adds round(a * a / 255) to the alpha channel; those
+// are drawn flat, one quad for each placement, with the sum of their alpha terms.
+struct AlphaOnly {
+    BandLayer placement;  // its alpha unused
+    int alphaTerm;
+};
+
 struct Plan {
     std::vector<ExactDraw> exact;
     std::vector<Slot> placed;
+    std::vector<AlphaOnly> alphaOnly;
 };
 
 // Layers that round to alpha 0 add nothing and are left out; layers of one level at the same
 // placement share a sample.
-Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
+Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const std::array<int, BandPass::kLevelCount>& peaks,
+             const LayerFog& fog) {
     Plan plan;
     for (const BandLayer& layer : layers) {
         const float alpha = std::clamp(layer.alpha, 0.0f, 1.0f);
-        if (frameBufferLevel(alpha) == 0) continue;  // the sample's alpha (at most 1) times alpha rounds to 0
+        if (layerAddsNothing(alpha, peaks[static_cast<std::size_t>(layer.level)], fog)) {
+            const int alphaTerm = blendAlpha(alpha).alphaTerm;
+            if (alphaTerm == 0) continue;
+            const auto same = std::find_if(plan.alphaOnly.begin(), plan.alphaOnly.end(), [&](const AlphaOnly& a) {
+                const BandLayer& p = a.placement;
+                return p.offsetX == layer.offsetX && p.offsetY == layer.offsetY && p.scaleX == layer.scaleX &&
+                       p.scaleY == layer.scaleY;
+            });
+            if (same != plan.alphaOnly.end())
+                same->alphaTerm += alphaTerm;
+            else
+                plan.alphaOnly.push_back({layer, alphaTerm});
+            continue;
+        }
         if (layer.offsetX == 0 && layer.offsetY == 0) {
             auto draw = std::find_if(plan.exact.begin(), plan.exact.end(), [&](const ExactDraw& d) {
                 return d.scaleX == layer.scaleX && d.scaleY == layer.scaleY;
@@ -271,24 +305,6 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height) {
         plan.placed.push_back(s);
     }
     return plan;
-}
-
-// Fog at eye distance 0 (where the layers lie): the factor (1 leaves a layer's colour, 0
-// replaces it by the fog colour) and the colour it blends in, (1 - factor) * fog colour.
-void fogAtLayers(float* keep, float* add) {
-    *keep = 1.0f;
-    add[0] = add[1] = add[2] = 0.0f;
-    if (glIsEnabled(GL_FOG) != GL_TRUE) return;
-    GLint mode = GL_EXP;
-    glGetIntegerv(GL_FOG_MODE, &mode);
-    if (mode != GL_LINEAR) return;  // exp(-density * 0) = 1
-    float start = 0, end = 0, colour[4] = {};
-    glGetFloatv(GL_FOG_START, &start);
-    glGetFloatv(GL_FOG_END, &end);
-    glGetFloatv(GL_FOG_COLOR, colour);
-    const float factor = end == start ? (end > 0 ? 1.0f : 0.0f) : std::clamp(end / (end - start), 0.0f, 1.0f);
-    *keep = factor;
-    for (int c = 0; c < 3; ++c) add[c] = (1.0f - factor) * std::clamp(colour[c], 0.0f, 1.0f);
 }
 
 }  // namespace
@@ -319,6 +335,34 @@ std::vector<BandLayer> bandLayers(const TitleShape& shape, double glowMix, float
         }
     }
     return layers;
+}
+
+// Fog at eye distance 0 (where the layers lie): the factor (1 leaves a layer's colour, 0
+// replaces it by the fog colour) and the colour it blends in, (1 - factor) * fog colour.
+LayerFog layerFogInForce() {
+    LayerFog fog;
+    if (glIsEnabled(GL_FOG) != GL_TRUE) return fog;
+    GLint mode = GL_EXP;
+    glGetIntegerv(GL_FOG_MODE, &mode);
+    if (mode != GL_LINEAR) return fog;  // exp(-density * 0) = 1
+    float start = 0, end = 0, colour[4] = {};
+    glGetFloatv(GL_FOG_START, &start);
+    glGetFloatv(GL_FOG_END, &end);
+    glGetFloatv(GL_FOG_COLOR, colour);
+    const float factor = end == start ? (end > 0 ? 1.0f : 0.0f) : std::clamp(end / (end - start), 0.0f, 1.0f);
+    fog.keep = factor;
+    for (int c = 0; c < 3; ++c) fog.add[c] = (1.0f - factor) * std::clamp(colour[c], 0.0f, 1.0f);
+    return fog;
+}
+
+bool layerAddsNothing(float alpha, int peak, const LayerFog& fog) {
+    const int a = frameBufferLevel(alpha);
+    if (a == 0) return true;  // the sample's alpha (at most 1) times alpha rounds to 0
+    // The brightest sample the layer can have, fogged (its components at most the peak's and the
+    // fog's largest), as the frame buffer takes it; the blend's product rounds to 0 below 128.
+    const float add = std::max({fog.add[0], fog.add[1], fog.add[2]});
+    const int sample = frameBufferLevel(fog.keep * static_cast<float>(std::clamp(peak, 0, 255)) / 255.0f + add);
+    return sample * a < 128;
 }
 
 int frameBufferLevel(float c) {
@@ -464,6 +508,13 @@ void BandPass::warmUp() const {
 
 bool BandPass::compose(const std::vector<BandLayer>& layers,
                        const std::array<assets::Texture*, kLevelCount>& levels, int width, int height) {
+    std::array<int, kLevelCount> unknown;
+    unknown.fill(255);
+    return compose(layers, levels, width, height, unknown);
+}
+
+bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<assets::Texture*, kLevelCount>& levels,
+                       int width, int height, const std::array<int, kLevelCount>& peaks) {
     if (height - effects::kLetterboxRows <= 0 || width <= 0 || layers.empty()) return false;
     for (const assets::Texture* level : levels)
         if (!level || !level->uploaded || level->internalFormat != GL_RGB) return false;
@@ -473,8 +524,9 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
     // A fog that replaces the layers' colour (the white section, the first beat) makes every
     // sample its colour: the levels are replaced by a texture of that colour (kFogLevelSide).
     // A fog between (only before the first beat) is left to the fixed-function layers.
-    float fogKeep = 1.0f, fogAdd[3] = {};
-    fogAtLayers(&fogKeep, fogAdd);
+    const LayerFog fog = layerFogInForce();
+    const float fogKeep = fog.keep;
+    const float* fogAdd = fog.add;
     if (fogKeep != 0.0f && fogKeep != 1.0f) return false;
     std::array<const assets::Texture*, kLevelCount> sampled{};
     for (int i = 0; i < kLevelCount; ++i) sampled[i] = fogKeep == 0.0f ? fogLevel_.get() : levels[i];
@@ -491,7 +543,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
         glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kFogLevelSide, kFogLevelSide, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     }
-    const Plan plan = planFor(layers, width, height);
+    const Plan plan = planFor(layers, width, height, peaks, fog);
 
     effects::setBandViewport(width, height);
     effects::setScreenOrtho(width, height);
@@ -539,14 +591,7 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
             glUniform1iv(p->level, p->terms, samplers);
             glUniform4fv(p->weight, p->terms, &weight[0][0]);
             glUniform1f(p->alphaSum, static_cast<float>(alphaSum));
-            glPushMatrix();
-            glTranslatef(0.0f, 0.0f, 0.0f);
-            glTranslatef(width * 0.5f, height * 0.5f, 0.0f);
-            glScalef(width * draw.scaleX, height * draw.scaleY, 1.0f);
-            glRotatef(0.0f, 0.0f, 0.0f, 1.0f);
-            glTranslatef(-0.5f, -0.5f, 0.0f);
-            drawUprightUnitQuad();
-            glPopMatrix();
+            drawLayerQuad(0.0f, 0.0f, draw.scaleX, draw.scaleY, width, height);
             next += static_cast<std::size_t>(p->terms);
         }
     }
@@ -582,18 +627,55 @@ bool BandPass::compose(const std::vector<BandLayer>& layers,
             glUniform4fv(p->map, p->terms, &map[0][0]);
             if (p->rect >= 0) glUniform4fv(p->rect, p->terms, &rect[0][0]);
             glUniform4fv(p->weight, p->terms, &weight[0][0]);
-            glBegin(GL_QUADS);
-            glVertex2f(0.0f, 0.0f);
-            glVertex2f(static_cast<float>(width), 0.0f);
-            glVertex2f(static_cast<float>(width), static_cast<float>(height));
-            glVertex2f(0.0f, static_cast<float>(height));
-            glEnd();
+            // Only the pixels a term can count in: the band, or the union of the rectangles to
+            // whole pixels (a pixel counts when its centre is inside), in layer space units.
+            double x0 = 0, x1 = width, y0 = bandBottom, y1 = bandTop;
+            if (p->rect >= 0) {
+                x0 = y0 = 1e9;
+                x1 = y1 = -1e9;
+                for (int j = 0; j < p->terms; ++j) {
+                    const float* r = rect[j];
+                    x0 = std::min(x0, std::floor(static_cast<double>(r[0])));
+                    x1 = std::max(x1, std::ceil(static_cast<double>(r[1])));
+                    y0 = std::min(y0, std::floor(static_cast<double>(r[2])));
+                    y1 = std::max(y1, std::ceil(static_cast<double>(r[3])));
+                }
+                x0 = std::max(x0, 0.0), x1 = std::min(x1, static_cast<double>(width));
+                y0 = std::max(y0, static_cast<double>(bandBottom)), y1 = std::min(y1, static_cast<double>(bandTop));
+            }
+            if (x0 < x1 && y0 < y1) {
+                // Window row y lies at layer space height (1 - (y - band bottom) / band rows) * height.
+                const double rows = bandTop - bandBottom;
+                const auto top = static_cast<float>((1.0 - (y1 - bandBottom) / rows) * height);
+                const auto bottom = static_cast<float>((1.0 - (y0 - bandBottom) / rows) * height);
+                glBegin(GL_QUADS);
+                glVertex2f(static_cast<float>(x0), top);
+                glVertex2f(static_cast<float>(x1), top);
+                glVertex2f(static_cast<float>(x1), bottom);
+                glVertex2f(static_cast<float>(x0), bottom);
+                glEnd();
+            }
             next += static_cast<std::size_t>(p->terms);
         }
     };
     drawPlaced(covering, covering_);
     drawPlaced(partial, placed_);
     glUseProgram(0);
+
+    // The alpha channel's part of the layers whose colour adds nothing: flat, unfogged quads
+    // placed as drawLetterboxLayer places them (its rasterisation, so the same pixels).
+    if (!plan.alphaOnly.empty()) {
+        const GLboolean fogOn = glIsEnabled(GL_FOG);
+        glDisable(GL_FOG);
+        glActiveTexture(GL_TEXTURE0);
+        glDisable(GL_TEXTURE_2D);
+        for (const AlphaOnly& a : plan.alphaOnly) {
+            const BandLayer& l = a.placement;
+            glColor4f(0.0f, 0.0f, 0.0f, static_cast<float>(std::min(a.alphaTerm, 255)) / 255.0f);
+            drawLayerQuad(l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height);
+        }
+        if (fogOn == GL_TRUE) glEnable(GL_FOG);
+    }
 
     for (int i = kLevelCount - 1; i >= 1; --i) {
         glActiveTexture(GL_TEXTURE0 + i);

@@ -138,20 +138,31 @@ void DemoContent::composeBand(const FrameTimes& times) {
 
     // Fast path with GLSL: the same layers summed in a few draws, each term rounded as the
     // 8-bit blend rounds it.
+    // The largest component any texel of a level can hold: the last level is never filled.
+    std::array<int, kGlowLevelCount> peaks;
+    peaks.fill(255);
+    peaks[kGlowLevelCount - 1] = 0;
     if (bandPass) {
         std::array<assets::Texture*, kGlowLevelCount> levels{};
         for (int i = 0; i < kGlowLevelCount; ++i) levels[i] = glowLevels[i].get();
         glPushMatrix();
-        const bool drawn = bandPass->compose(layers, levels, width, height);
+        const bool drawn = bandPass->compose(layers, levels, width, height, peaks);
         glPopMatrix();
         if (drawn) return;
     }
 
-    // The fast path skips the layers with alpha <= 0 (about a third of them), keeping their state.
-    const auto layer = renderPath != RenderPath::Faithful ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
+    // The fast path skips the layers that add nothing (alpha <= 0, about a third of them, and the
+    // black last level's), keeping their state.
+    const LayerFog fog = renderPath != RenderPath::Faithful ? layerFogInForce() : LayerFog{};
     glPushMatrix();
     for (const BandLayer& l : layers) {
-        layer(l.alpha, 0, l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height, *glowLevels[l.level]);
+        assets::Texture& level = *glowLevels[l.level];
+        if (renderPath == RenderPath::Faithful)
+            effects::drawLetterboxLayer(l.alpha, 0, l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height, level);
+        else if (layerAddsNothing(l.alpha, peaks[l.level], fog))
+            effects::setLetterboxLayerState(l.alpha, width, height, level);
+        else
+            effects::addLetterboxLayer(l.alpha, 0, l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height, level);
     }
     glPopMatrix();
 }

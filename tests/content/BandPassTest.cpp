@@ -286,6 +286,89 @@ TEST_F(BandPassTest, FrameBufferLevelIsWhatTheGlStores) {
     EXPECT_EQ(content::frameBufferLevel(3.0f), 255);
 }
 
+// Whether a layer adds anything, as the GL's blend decides it: a layer of one grey (the peak)
+// weighted by alpha under a fog, drawn over black, leaves black exactly when layerAddsNothing
+// says so. The cases sit on both sides of the product's rounding edge (level times alpha 128).
+TEST_F(BandPassTest, LayerAddsNothingIsWhatTheBlendAdds) {
+    struct Case {
+        float alpha;
+        int peak;
+        Fog fog;
+        bool nothing;
+    };
+    const Case cases[] = {
+        {0.01f, 42, kShowFog, true},    // 42 * 3 = 126
+        {0.01f, 43, kShowFog, false},   // 129
+        {0.1f, 4, kShowFog, true},      // alpha level 26: 104
+        {0.1f, 5, kShowFog, false},     // 130
+        {1.0f / 255, 127, kShowFog, true},
+        {1.0f / 255, 128, kShowFog, false},
+        {0.0f, 255, kShowFog, true},
+        {-0.5f, 255, kShowFog, true},
+        {1.0f, 1, kShowFog, false},
+        {0.01f, 0, {0.5f, 0.5f}, false},    // the fog's colour replaces the black
+        {1.0f, 255, {0.0f, 0.5f}, true},    // a black fog replaces the white
+        {0.01f, 40, {0.1f, -1.0f}, true},   // half kept, 0.05 added: level 33, times 3
+        {0.02f, 40, {0.1f, -1.0f}, false},  // times 5
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("alpha " + std::to_string(c.alpha) + ", peak " + std::to_string(c.peak));
+        const auto grey = solidTexture({static_cast<unsigned char>(c.peak), static_cast<unsigned char>(c.peak),
+                                        static_cast<unsigned char>(c.peak)});
+        clearTo(0.0f);
+        const float fogColour[4] = {c.fog.grey, c.fog.grey, c.fog.grey, 1.0f};
+        effects::setLinearFog(fogColour, c.fog.end);
+        EXPECT_EQ(content::layerAddsNothing(c.alpha, c.peak, content::layerFogInForce()), c.nothing);
+        effects::drawLetterboxLayer(c.alpha, 0, 0, 0, 1, 1, 640, 480, *grey);
+        glDisable(GL_FOG);
+        EXPECT_EQ(pixelAt(320, 240) == (Rgb{0, 0, 0}), c.nothing);
+    }
+}
+
+// A level known to be black (peak 0) is left out: the band's colour is still the fixed-function
+// layers' (their alpha channel, which nothing reads, lacks the black level's share).
+TEST_F(BandPassTest, LeavesOutTheLayersOfABlackLevel) {
+    GlowLevels glow(16);
+    assets::Texture black(2, 2);  // as the never filled last level: zero texels
+    black.setRepeat(false);
+    glow.levels[8] = &black;
+    std::array<int, BandPass::kLevelCount> peaks;
+    peaks.fill(255);
+    peaks[8] = 0;
+    for (const float t : {200.0f, 352.0f}) {
+        SCOPED_TRACE("t " + std::to_string(t));
+        const std::vector<BandLayer> layers = layersAt(t);
+        const auto faithful = drawBand(layers, glow, 640, 480, kShowFog, nullptr);
+        clearTo(0.0f);
+        ASSERT_TRUE(pass->compose(layers, glow.levels, 640, 480, peaks));
+        std::vector<unsigned char> fast(faithful.size());
+        glReadPixels(0, 104, 640, 272, GL_RGBA, GL_UNSIGNED_BYTE, fast.data());
+        int maxLevel = 0, overOne = 0;
+        for (std::size_t k = 0; k < fast.size(); k += 4) {
+            int pixel = 0;
+            for (int c = 0; c < 3; ++c) pixel = std::max(pixel, std::abs(faithful[k + c] - fast[k + c]));
+            maxLevel = std::max(maxLevel, pixel);
+            overOne += pixel > 1;
+        }
+        EXPECT_LE(maxLevel, 2);
+        EXPECT_LE(overOne, 640 * 272 / 1000);
+        // The alpha channel is the fixed-function one to the level: the black level's layers
+        // still add their alpha.
+        int alphaOff = 0;
+        for (std::size_t k = 3; k < fast.size(); k += 4) alphaOff = std::max(alphaOff, std::abs(faithful[k] - fast[k]));
+        EXPECT_LE(alphaOff, 0);
+    }
+    // Peaks of 0 for every level leave every layer's colour out.
+    peaks.fill(0);
+    clearTo(0.0f);
+    ASSERT_TRUE(pass->compose(layersAt(200.0f), glow.levels, 640, 480, peaks));
+    std::vector<unsigned char> band(640 * 272 * 4);
+    glReadPixels(0, 104, 640, 272, GL_RGBA, GL_UNSIGNED_BYTE, band.data());
+    int lit = 0;
+    for (std::size_t k = 0; k < band.size(); k += 4) lit += band[k] + band[k + 1] + band[k + 2] > 0;
+    EXPECT_EQ(lit, 0);
+}
+
 TEST(BandLayers, FollowTheComposersOrderAndWeights) {
     const std::vector<BandLayer> plain = layersAt(200.0f);
     ASSERT_EQ(plain.size(), 45u);  // no streaks: centre and four corners per level
