@@ -3,8 +3,10 @@
 // directory, on the faithful and on the fast render path in one run. Reports per path the median
 // and 99th-percentile frame times, wall clock and process CPU time (all threads: llvmpipe
 // rasterises on threads of its own), and each pass's share of the CPU time (a glFinish after each
-// pass, so a pass's share includes the rasterising it caused), then both paths side by side. On a
-// shared machine the CPU figures are the steadier ones.
+// pass, so a pass's share includes the rasterising it caused), then both paths side by side, for
+// the whole show and for each section of the timeline (content/Timeline.h: title, plain, each
+// burst, swell, streaks, breakdown, credits, white-out, end fade). On a shared machine the CPU
+// figures are the steadier ones.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" <build>/bin/content_frame_benchmark [run dir]
 // VX_FRAME_STEP_MS=<ms> samples the timeline more coarsely for a quick comparison;
@@ -15,7 +17,6 @@
 
 #include <GL/gl.h>
 
-#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -25,8 +26,10 @@
 #include <string>
 #include <vector>
 
+#include "app/FrameStatistics.h"
 #include "content/DemoContent.h"
 #include "content/RenderPath.h"
+#include "content/Timeline.h"
 #include "platform/DrawingSurface.h"
 #include "platform/GlSurface.h"
 
@@ -53,11 +56,7 @@ double processCpuSeconds() {
 
 std::string runDir = VX_RUN_DIR;
 
-double percentile(std::vector<double> v, double p) {
-    std::sort(v.begin(), v.end());
-    const auto k = static_cast<std::size_t>(p * (v.size() - 1) + 0.5);
-    return v[k];
-}
+using app::percentile;
 
 const char* const kPassNames[] = {"scenes", "glow_chain", "band", "lens_warp", "titles", "present"};
 
@@ -65,6 +64,8 @@ const char* const kPassNames[] = {"scenes", "glow_chain", "band", "lens_warp", "
 struct PathFigures {
     double median, p99, cpuMedian, cpuP99;
     std::array<double, 6> shares;
+    // Frame times and CPU times (ms) by section of the timeline.
+    std::array<std::vector<double>, content::kShowSectionCount> sectionMs, sectionCpuMs;
 };
 std::map<std::string, PathFigures> figures;
 
@@ -96,6 +97,7 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
     };
 
     std::vector<double> frameMs, frameCpuMs;
+    std::array<std::vector<double>, content::kShowSectionCount> sectionMs, sectionCpuMs;
     int frame = 0;
     for (auto _ : state) {
         const int ms = (frame++ % kFrames) * kStepMs;
@@ -113,13 +115,17 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
         const double seconds = std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(seconds);
         frameMs.push_back(seconds * 1000.0);
+        const int section = content::showSectionAt(content::sceneTime(ms));
+        sectionMs[section].push_back(seconds * 1000.0);
+        sectionCpuMs[section].push_back((cpuEnd - cpuStart) * 1000.0);
         frameCpuMs.push_back((cpuEnd - cpuStart) * 1000.0);
     }
 
     double total = 0;
     for (double s : passCpu) total += s;
     PathFigures f{percentile(frameMs, 0.5), percentile(frameMs, 0.99), percentile(frameCpuMs, 0.5),
-                  percentile(frameCpuMs, 0.99), {}};
+                  percentile(frameCpuMs, 0.99), {}, std::move(sectionMs),
+                  std::move(sectionCpuMs)};
     state.counters["median_ms"] = f.median;
     state.counters["p99_ms"] = f.p99;
     state.counters["max_ms"] = percentile(frameMs, 1.0);
@@ -167,6 +173,38 @@ void printSideBySide() {
     }
 }
 
+// Median and p99 frame times (ms; wall clock, or CPU time with cpu set) of each section of the
+// timeline, the paths side by side, and the fast path's speed-up over the faithful one when both
+// ran.
+using SectionTimes = std::array<std::vector<double>, content::kShowSectionCount> PathFigures::*;
+void printSections(const char* title, SectionTimes times) {
+    if (figures.empty()) return;
+    const auto faithful = figures.find("faithful"), fast = figures.find("fast");
+    const bool both = faithful != figures.end() && fast != figures.end();
+    std::printf("\n%s by section\n%-10s %14s %6s", title, "section", "t (beats)", "frames");
+    for (const auto& entry : figures) std::printf(" %9s med %5s p99", entry.first.c_str(), "");
+    if (both) std::printf("   speed-up med   p99");
+    std::printf("\n");
+    for (int k = 0; k < content::kShowSectionCount; ++k) {
+        const content::ShowSection& section = content::showSections()[k];
+        char window[32];
+        std::snprintf(window, sizeof window, "%g-%g", section.from, section.to);
+        std::printf("%-10s %14s %6zu", section.name, window, (figures.begin()->second.*times)[k].size());
+        for (const auto& entry : figures) {
+            const std::vector<double>& ms = (entry.second.*times)[k];
+            std::printf(" %13.1f %9.1f", percentile(ms, 0.5), percentile(ms, 0.99));
+        }
+        if (both) {
+            const std::vector<double>& slow = (faithful->second.*times)[k];
+            const std::vector<double>& quick = (fast->second.*times)[k];
+            if (!quick.empty())
+                std::printf("   %11.2fx %5.2fx", percentile(slow, 0.5) / percentile(quick, 0.5),
+                            percentile(slow, 0.99) / percentile(quick, 0.99));
+        }
+        std::printf("\n");
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -179,6 +217,8 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     printSideBySide();
+    printSections("frame time (ms)", &PathFigures::sectionMs);
+    printSections("CPU time per frame (ms, all threads)", &PathFigures::sectionCpuMs);
     benchmark::Shutdown();
     return 0;
 }

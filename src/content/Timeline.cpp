@@ -27,12 +27,7 @@ float swell(float u) {
 }
 
 Burst burstAt(float t) {
-    // Each burst: its window [from, from + 2 half) with the triangle's apex at from + half.
-    struct Window {
-        double from, half, strength;
-    };
-    static constexpr Window kBursts[] = {{257, 2, 0.75}, {310, 11, 2.0}, {417, 5, 1.5}};
-    for (const Window& b : kBursts) {
+    for (const BurstWindow& b : kBurstWindows) {
         if (t >= b.from && t < b.from + 2 * b.half) {
             const double apex = b.from + b.half;
             const double ramp = t < apex ? (t - b.from) / b.half : 1.0 - (t - apex) / b.half;
@@ -56,7 +51,7 @@ double glowMix(const Burst& burst) {
 
 TitleShape titleShapeAt(float t) {
     if (t < 96) return {0.53675, 0.915, 0.0};
-    if (t >= 160) return {1.0, 1.0, 1.0};
+    if (t >= kTitleShapeEnd) return {1.0, 1.0, 1.0};
     const float a = (t - 96.0f) / 64.0f;
     const float s = a * a;
     return {0.53675 + 0.46325 * s, 0.915 + 0.085 * s, s};
@@ -76,7 +71,7 @@ float logoAlpha(float t) {
 }
 
 std::optional<float> creditsAlpha(float t) {
-    if (t < 480 || t >= 544) return std::nullopt;
+    if (t < kCreditsStart || t >= kWhiteOutStart) return std::nullopt;
     return std::min((t - 480.0f) / 32.0f, 1.0f);
 }
 
@@ -85,12 +80,12 @@ StarSphereTone starSphereToneAt(float t) {
         const float a = t / 32.0f;
         return {0.0f, a * a * a};
     }
-    if (t < 480) return {0.0f, 1.0f};
-    if (t < 544) {
+    if (t < kCreditsStart) return {0.0f, 1.0f};
+    if (t < kWhiteOutStart) {
         const float f = std::clamp((t - 480.0f) / 64.0f, 0.0f, 1.0f);
         return {f * f * f, 1.0f - f};
     }
-    if (t < 576) return {16.0f, 1e-7f};
+    if (t < kEndFadeStart) return {16.0f, 1e-7f};
     const float f = std::clamp(1.0f - (t - 576.0f) / 32.0f, 0.0f, 1.0f);
     return {f * f * f, f};
 }
@@ -105,6 +100,32 @@ CoreSwell coreSwellAt(float t) {
     const double u16 = std::pow(u, 16);
     const double g = 1.1 * u16;
     return {0.5 * (1 - u16) + 0.5, static_cast<float>(1 - 1.5 * g), static_cast<float>(1 + 2.35 * g)};
+}
+
+const std::array<ShowSection, kShowSectionCount>& showSections() {
+    auto burstStart = [](int k) { return static_cast<float>(kBurstWindows[k].from); };
+    auto burstEnd = [](int k) { return static_cast<float>(kBurstWindows[k].from + 2 * kBurstWindows[k].half); };
+    static const std::array<ShowSection, kShowSectionCount> sections = {{
+        {"title", -1.0f, kTitleShapeEnd},
+        {"plain", kTitleShapeEnd, burstStart(0)},
+        {"burst 1", burstStart(0), burstEnd(0)},
+        {"swell", burstEnd(0), burstStart(1)},
+        {"burst 2", burstStart(1), burstEnd(1)},
+        {"streaks", burstEnd(1), burstStart(2)},
+        {"burst 3", burstStart(2), burstEnd(2)},
+        {"breakdown", burstEnd(2), kCreditsStart},
+        {"credits", kCreditsStart, kWhiteOutStart},
+        {"white-out", kWhiteOutStart, kEndFadeStart},
+        {"end fade", kEndFadeStart, kShowEnd},
+    }};
+    return sections;
+}
+
+int showSectionAt(float t) {
+    const auto& sections = showSections();
+    int k = 0;
+    while (k + 1 < kShowSectionCount && t >= sections[k + 1].from) ++k;
+    return k;
 }
 
 int particleStep(int i) {

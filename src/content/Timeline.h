@@ -5,9 +5,24 @@
 // Precision is part of the picture: values the show keeps in single precision are returned as
 // float and computed exactly as it computes them, the others in double. 3.1416 stands for pi and
 // 0.002840909090909091 for 1/352 (effects/Orbit.h).
+#include <array>
 #include <optional>
 
 namespace content {
+
+// Marks of the timeline in scene time t, shared by the envelopes below and the section table.
+constexpr float kTitleShapeEnd = 160.0f;  // the title shape reaches full width (K = L = B = 1)
+constexpr float kCreditsStart = 480.0f;   // credits fade in; the star sphere begins to whiten
+constexpr float kWhiteOutStart = 544.0f;  // credits gone; fog end 0.01 turns every layer white
+constexpr float kEndFadeStart = 576.0f;   // the core scene stops; the star sphere fades to black
+constexpr float kShowEnd = 607.0f;        // beat 608: the show is over
+
+// The three bursts: window [from, from + 2 half) of t, the triangle's apex at from + half, and
+// the strength G inside.
+struct BurstWindow {
+    double from, half, strength;
+};
+constexpr BurstWindow kBurstWindows[] = {{257, 2, 0.75}, {310, 11, 2.0}, {417, 5, 1.5}};
 
 // ms * 145 / 1000 / 60 in extended precision, rounded to single: 145 beats per minute.
 float beatAt(int ms);
@@ -67,6 +82,22 @@ struct CoreSwell {
     float ball;         // l = 1 + 2.35 g
 };
 CoreSwell coreSwellAt(float t);
+
+// The show cut into the stretches whose frames draw alike, for naming where frame time goes:
+// "title" (the title shape and the first logo, every t before 160), "plain", "burst 1",
+// "swell" (the first swell rising), "burst 2", "streaks" (the second swell's streak layers in
+// every frame), "burst 3", "breakdown" (the swells gone, the logo back), "credits",
+// "white-out", "end fade" (t from 576, and every later t).
+struct ShowSection {
+    const char* name;
+    float from;  // first t of the section (-1, music time 0, for the first)
+    float to;    // first t of the next section (kShowEnd for the last)
+};
+constexpr int kShowSectionCount = 11;
+const std::array<ShowSection, kShowSectionCount>& showSections();
+// Index into showSections() of the section holding t (t before 160 is the title, t at or after
+// the end the end fade).
+int showSectionAt(float t);
 
 // The particle swarm runs i = 0, then i += particleStep(i) while i < kParticleLimit.
 constexpr int kParticleLimit = 8000;

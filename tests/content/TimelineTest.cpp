@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -221,3 +222,40 @@ TEST(Timeline, ParticleLoopStepsDownToOneAndEndsAtTheLimit) {
 }
 
 }  // namespace
+
+TEST(Timeline, SectionsTileTheShowInOrder) {
+    const auto& sections = showSections();
+    EXPECT_EQ(sections.front().from, sceneTime(0));
+    EXPECT_EQ(sections.back().to, kShowEnd);
+    for (int k = 0; k < kShowSectionCount; ++k) {
+        EXPECT_LT(sections[k].from, sections[k].to) << sections[k].name;
+        if (k > 0) {
+            EXPECT_EQ(sections[k].from, sections[k - 1].to) << sections[k].name;
+        }
+        EXPECT_EQ(showSectionAt(sections[k].from), k) << sections[k].name;
+        EXPECT_EQ(showSectionAt(std::nextafter(sections[k].to, -1e9f)), k) << sections[k].name;
+    }
+}
+
+TEST(Timeline, SectionsNameTheStretchesTheEnvelopesMark) {
+    struct Case {
+        float t;
+        const char* section;
+    };
+    const Case cases[] = {
+        {-14, "title"},    {0, "title"},       {159.9f, "title"},  {160, "plain"},    {256.9f, "plain"},
+        {257, "burst 1"},  {260.9f, "burst 1"}, {261, "swell"},    {309.9f, "swell"}, {310, "burst 2"},
+        {331.9f, "burst 2"}, {332, "streaks"}, {416.9f, "streaks"}, {417, "burst 3"}, {426.9f, "burst 3"},
+        {427, "breakdown"}, {479.9f, "breakdown"}, {480, "credits"}, {543.9f, "credits"},
+        {544, "white-out"}, {575.9f, "white-out"}, {576, "end fade"}, {606.9f, "end fade"}, {700, "end fade"},
+    };
+    for (const Case& c : cases) EXPECT_STREQ(showSections()[showSectionAt(c.t)].name, c.section) << c.t;
+
+    // Every t with a burst lies in a burst section and every t with credits in the credits one.
+    for (float t = -1; t < kShowEnd; t += 0.25f) {
+        const std::string name = showSections()[showSectionAt(t)].name;
+        EXPECT_EQ(burstAt(t).strength != 1.0, name.compare(0, 5, "burst") == 0) << t;
+        EXPECT_EQ(creditsAlpha(t).has_value(), name == "credits") << t;
+        EXPECT_EQ(titleShapeAt(t).b < 1.0, name == "title") << t;
+    }
+}
