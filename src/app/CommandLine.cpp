@@ -9,11 +9,15 @@ namespace app {
 #endif
 
 bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* options, std::string* error) {
-    enum { optFaithful = 256, optVersion };
+    enum { optFaithful = 256, optVersion, optTimedemo, optFps, optFrom, optTo };
     static const option longOptions[] = {
         {"faithful", no_argument, nullptr, optFaithful},
         {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, optVersion},
+        {"timedemo", no_argument, nullptr, optTimedemo},
+        {"fps", required_argument, nullptr, optFps},
+        {"from", required_argument, nullptr, optFrom},
+        {"to", required_argument, nullptr, optTo},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long works on a writable argv of C strings; copies keep the caller's strings intact.
@@ -29,11 +33,26 @@ bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* o
     opterr = 0;  // the messages are ours
     optind = 0;  // a full reset of getopt's state, so that it can parse more than once
     int c;
-    while ((c = getopt_long(argc, argv.data(), "+h", longOptions, nullptr)) != -1) {
+    int longIndex = -1;
+    std::string stepOption;  // the first --fps, --from or --to given
+    // "+": stop at the first argument that is no option; ":": a missing value returns ':'.
+    while ((c = getopt_long(argc, argv.data(), "+:h", longOptions, &longIndex)) != -1) {
         switch (c) {
             case 'h': options->help = true; break;
             case optVersion: options->version = true; break;
             case optFaithful: options->renderPath = content::RenderPath::Faithful; break;
+            case optTimedemo: options->timedemo = true; break;
+            case optFps:
+            case optFrom:
+            case optTo: {
+                const std::string name = std::string("--") + longOptions[longIndex].name;
+                if (stepOption.empty()) stepOption = name;
+                if (!parseStepOption(name, optarg, &options->step, error)) return false;
+                break;
+            }
+            case ':':
+                *error = "option '" + std::string(copies[static_cast<size_t>(optind - 1)]) + "' needs a value";
+                return false;
             default: {
                 // optopt: 0 for an unknown long option (optind has moved past it), the value of a
                 // long option given a value it does not take, or the unknown short option.
@@ -52,17 +71,32 @@ bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* o
         *error = "unexpected argument '" + copies[static_cast<size_t>(optind)] + "'";
         return false;
     }
-    return true;
+    if (options->help || options->version) return true;
+    if (!stepOption.empty() && !options->timedemo) {
+        *error = "option '" + stepOption + "' only applies with --timedemo";
+        return false;
+    }
+    return !options->timedemo || checkStepRange(options->step, error);
 }
 
 std::string programUsage(const std::string& program) {
     return "Usage: " + program + " [--faithful]\n"
+           "       " + program + " --timedemo [--fps N] [--from MS] [--to MS] [--faithful]\n"
            "Plays the show: full screen at 640x480 (else 1280x960, else a 640x480 window), about\n"
            "four minutes of picture and music, until its end, Escape or the window's closing.\n"
            "\n"
            "Options:\n"
            "      --faithful  draw with the reference OpenGL 1.1 path, call for call; by default\n"
            "                  the show takes the fastest path the GL offers (the same picture)\n"
+           "      --timedemo  draw the whole show as fast as the machine goes, without sound, at\n"
+           "                  a fixed step of music time (frame n shows 400 + n * 1000 / fps ms),\n"
+           "                  progress on stderr; then print one summary line on stdout: frames,\n"
+           "                  seconds, average fps, median, p99 and worst frame ms, render path\n"
+           "                  and GL renderer. Escape stops it early with the summary so far\n"
+           "      --fps N     the timedemo's step: N frames per second of music, 1 to 1000\n"
+           "                  (default 60)\n"
+           "      --from MS   start the timedemo at music time MS (default 400, the first frame)\n"
+           "      --to MS     end the timedemo before music time MS (default: the end of the show)\n"
            "  -h, --help      show this text and exit\n"
            "      --version   show the version and exit\n"
            "\n"
@@ -77,8 +111,8 @@ std::string programUsage(const std::string& program) {
            "Environment: VX_RENDER_PATH=faithful|fast chooses the path when --faithful is not\n"
            "given; VX_MESSAGE_BOX=0 keeps error reports to stderr (no box); SDL_AUDIODRIVER=dummy\n"
            "plays silently.\n"
-           "Exit status: 0 after the show, 1 when there is no window or no content, 2 for a bad\n"
-           "command line.\n";
+           "Exit status: 0 after the show or the timedemo (also when stopped early), 1 when there\n"
+           "is no window or no content, 2 for a bad command line.\n";
 }
 
 std::string programVersion(const std::string& program) { return program + " " VX_VERSION "\n"; }

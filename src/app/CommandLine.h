@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FixedStep.h"
 #include "content/RenderPath.h"
 
 namespace app {
@@ -13,11 +14,14 @@ struct ProgramOptions {
     bool help = false;
     bool version = false;
     std::optional<content::RenderPath> renderPath;  // --faithful; unset: the start-up choice decides
+    bool timedemo = false;  // --timedemo: draw the show at a fixed step as fast as it goes, silent
+    StepOptions step;       // --fps, --from, --to of the timedemo
 };
 
 // Parses the arguments after the program name (GNU style: long options may be abbreviated, "--"
 // ends the options). False, with a one-line reason in *error, on an unknown option, an option
-// given a value it does not take, or any other argument.
+// given a value it does not take or missing the value it needs, a bad --fps, --from or --to
+// (app/FixedStep.h) or one of them without --timedemo, or any other argument.
 bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* options, std::string* error);
 
 // The --help text and the --version line.

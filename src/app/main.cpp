@@ -1,6 +1,7 @@
 // The program: opens the window, loads the show, plays it, and tears everything down in order.
 // With no arguments it plays the show; --help and --version print and exit, --faithful picks the
-// reference drawing path. Exit status 0; 1 when the content is nowhere to be found or no window
+// reference drawing path, --timedemo draws the show silently as fast as it goes and prints its
+// frame times. Exit status 0; 1 when the content is nowhere to be found or no window
 // with a GL context can be opened at all (after the report); 2 for a bad command line.
 #include <cstdio>
 #include <string>
@@ -10,6 +11,7 @@
 #include "app/ContentSearch.h"
 #include "app/DemoRunner.h"
 #include "app/GlWindow.h"
+#include "app/Timedemo.h"
 #include "content/RenderPath.h"
 
 namespace {
@@ -48,7 +50,18 @@ int main(int argc, char** argv) {
         return 1;
     }
     theRunner->init(theWindow);
-    theRunner->run();
+    if (options.timedemo) {
+        const app::StepOptions& step = options.step;
+        const app::TimedemoResult result = app::runTimedemo(
+            *theWindow, [](int ms) { theRunner->content->drawFrame(ms); },
+            app::planFrames(step.fps, step.fromMs, step.toMs), stderr);
+        const GLubyte* renderer = glGetString(GL_RENDERER);
+        std::printf("%s\n", app::timedemoSummary(result, content::renderPathName(renderPath),
+                                                  renderer ? reinterpret_cast<const char*>(renderer) : "unknown")
+                                  .c_str());
+    } else {
+        theRunner->run();
+    }
     theRunner->shutdown();
 
     theWindow->destroy();

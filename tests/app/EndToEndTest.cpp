@@ -16,7 +16,9 @@
 #include <iterator>
 #include <optional>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "music/TestMp3.h"
 
@@ -112,22 +114,33 @@ private:
     std::string display_;
 };
 
-// The program, started in a run directory on a display; collects its stderr.
+// The program, started in a run directory on a display with the given arguments; collects its
+// stderr, and writes its stdout to stdoutFile when one is named.
 class Show {
 public:
-    Show(const VirtualDisplay& display, const std::string& runDir, const std::string& soundFile) : display_(display) {
+    Show(const VirtualDisplay& display, const std::string& runDir, const std::string& soundFile,
+         const std::vector<std::string>& args = {}, const std::string& stdoutFile = "")
+        : display_(display) {
+        std::vector<char*> argv{const_cast<char*>(VX_PROGRAM)};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
         int fds[2];
         if (pipe(fds) != 0) return;
         pid_ = fork();
         if (pid_ == 0) {
             close(fds[0]);
             dup2(fds[1], 2);
+            if (!stdoutFile.empty()) {
+                const int out = open(stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                if (out < 0) _exit(126);
+                dup2(out, 1);
+            }
             if (chdir(runDir.c_str()) != 0) _exit(126);
             setenv("DISPLAY", display.name().c_str(), 1);
             setenv("SDL_AUDIODRIVER", "disk", 1);
             setenv("SDL_DISKAUDIOFILE", soundFile.c_str(), 1);
             unsetenv("VX_MESSAGE_BOX");
-            execl(VX_PROGRAM, VX_PROGRAM, static_cast<char*>(nullptr));
+            execv(VX_PROGRAM, argv.data());
             _exit(127);
         }
         close(fds[1]);
@@ -378,6 +391,104 @@ TEST(EndToEnd, AltEnterTogglesBetweenFullScreenAndTheWindow) {
     display.keys(window->id, "Escape");
     EXPECT_EQ(show.waitExit(10000), 0);
     EXPECT_TRUE(show.errors.empty()) << show.stderrText();
+}
+
+// The timedemo's summary line, its figures read back.
+struct TimedemoSummary {
+    bool stopped = false;
+    long frames = -1;
+    double seconds = -1, fps = -1, median = -1, p99 = -1, worst = -1;
+    std::string path, renderer;
+};
+std::optional<TimedemoSummary> parseSummary(const std::string& text) {
+    TimedemoSummary s;
+    std::string line = text;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (line.find('\n') != std::string::npos) return std::nullopt;  // one line, nothing else
+    const std::string lead = line.rfind("timedemo: ", 0) == 0 ? "timedemo: " : "stopped early after ";
+    if (line.rfind(lead, 0) != 0) return std::nullopt;
+    s.stopped = lead != "timedemo: ";
+    char path[32] = {};
+    int used = 0;
+    if (std::sscanf(line.c_str() + lead.size(),
+                    "%ld frames in %lf s, %lf fps average; frame ms median %lf, p99 %lf, worst %lf; %31s path; "
+                    "GL renderer %n",
+                    &s.frames, &s.seconds, &s.fps, &s.median, &s.p99, &s.worst, path, &used) != 7 ||
+        used == 0)
+        return std::nullopt;
+    s.path = path;
+    s.renderer = line.substr(lead.size() + static_cast<std::size_t>(used));
+    return s;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A short stretch on both paths: every frame of the plan drawn, without sound, one summary line
+// whose figures agree with each other, progress on stderr, exit status 0.
+TEST(EndToEnd, TimedemoDrawsTheStretchSilentlyAndSumsItUp) {
+    struct Case {
+        std::vector<std::string> args;
+        long frames;
+        const char* path;
+    };
+    const Case cases[] = {
+        // 60000 .. 61983 ms at 30 fps: frames 1788 .. 1847.
+        {{"--timedemo", "--fps", "30", "--from", "60000", "--to", "62000"}, 60, "fast"},
+        // 400, 1400, 2400.
+        {{"--timedemo", "--fps=1", "--to=3000", "--faithful"}, 3, "faithful"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        VirtualDisplay display(640, 480);
+        ASSERT_FALSE(display.name().empty());
+        RunDir run(true);
+        const std::string out = run.path() + "/summary.txt";
+        Show show(display, run.path(), run.sound(), c.args, out);
+        ASSERT_EQ(show.waitExit(startTimeoutMs), 0) << show.stderrText();
+        EXPECT_TRUE(show.errors.empty()) << show.stderrText();
+        EXPECT_FALSE(soundStarted(run.sound())) << "the timedemo plays no sound";
+
+        const std::string text = readText(out);
+        const std::optional<TimedemoSummary> s = parseSummary(text);
+        ASSERT_TRUE(s) << "summary: " << text;
+        EXPECT_FALSE(s->stopped);
+        EXPECT_EQ(s->frames, c.frames);
+        EXPECT_GT(s->seconds, 0);
+        EXPECT_NEAR(s->fps, s->frames / s->seconds, 0.01 + 0.01 * s->fps);
+        EXPECT_GT(s->median, 0);
+        EXPECT_LE(s->median, s->p99);
+        EXPECT_LE(s->p99, s->worst);
+        EXPECT_LE(s->worst, s->seconds * 1000 + 0.05);
+        EXPECT_EQ(s->path, c.path);
+        EXPECT_FALSE(s->renderer.empty());
+        const std::string last = "frame " + std::to_string(c.frames) + "/" + std::to_string(c.frames) + "  music ";
+        EXPECT_NE(show.stderrText().find(last), std::string::npos) << show.stderrText();
+    }
+}
+
+// Escape ends a whole-show timedemo early, still with exit status 0 and the summary of what it drew.
+TEST(EndToEnd, EscapeStopsTheTimedemoWithTheSummarySoFar) {
+    VirtualDisplay display(640, 480);
+    ASSERT_FALSE(display.name().empty());
+    RunDir run(true);
+    const std::string out = run.path() + "/summary.txt";
+    Show show(display, run.path(), run.sound(), {"--timedemo"}, out);
+    // The first progress line comes after some seconds of drawing.
+    ASSERT_TRUE(show.waitFor([&] { return show.stderrText().find("frame ") != std::string::npos; }, startTimeoutMs))
+        << show.stderrText();
+    const auto window = display.window(title);
+    ASSERT_TRUE(window);
+    display.keys(window->id, "Escape");
+    ASSERT_EQ(show.waitExit(10000), 0) << show.stderrText();
+    const std::string text = readText(out);
+    const std::optional<TimedemoSummary> s = parseSummary(text);
+    ASSERT_TRUE(s) << "summary: " << text;
+    EXPECT_TRUE(s->stopped);
+    EXPECT_GT(s->frames, 0);
+    EXPECT_LT(s->frames, 15072) << "the whole show at 60 fps is 15,072 frames";
 }
 
 }  // namespace

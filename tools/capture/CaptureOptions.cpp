@@ -1,9 +1,6 @@
 #include "CaptureOptions.h"
 
 #include <cctype>
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "FrameTiming.h"
 
@@ -11,20 +8,8 @@ namespace capture {
 
 namespace {
 
-constexpr int kMaxFps = 1000;
 constexpr int kMinSide = 16;
 constexpr int kMaxSide = 8192;
-
-// Whole decimal number in int range, nothing else in the text.
-bool parseInt(const std::string& text, int* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (errno != 0 || *end != '\0' || v < INT_MIN || v > INT_MAX) return false;
-    *value = static_cast<int>(v);
-    return true;
-}
 
 // Whether name ends in suffix, in any mix of cases (".mp4", ".MP4").
 bool endsWith(const std::string& name, const std::string& suffix) {
@@ -37,7 +22,7 @@ bool endsWith(const std::string& name, const std::string& suffix) {
 bool parseSize(const std::string& text, int* width, int* height) {
     const auto x = text.find_first_of("xX");
     if (x == std::string::npos) return false;
-    return parseInt(text.substr(0, x), width) && parseInt(text.substr(x + 1), height);
+    return app::parseWholeNumber(text.substr(0, x), width) && app::parseWholeNumber(text.substr(x + 1), height);
 }
 
 }  // namespace
@@ -45,7 +30,7 @@ bool parseSize(const std::string& text, int* width, int* height) {
 bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* options,
                          std::string* error) {
     CaptureOptions& o = *options;
-    bool toGiven = false;
+    app::StepOptions step{o.fps, o.fromMs, o.toMs, false};
     bool formatGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -72,15 +57,6 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
             *out = args[++i];
             return true;
         };
-        auto takeInt = [&](int* out, const char* what) {
-            std::string text;
-            if (!take(&text)) return false;
-            if (!parseInt(text, out)) {
-                *error = "option " + name + ": '" + text + "' is not " + what;
-                return false;
-            }
-            return true;
-        };
         auto noValue = [&]() {
             if (hasValue) *error = "option " + name + " takes no value";
             return !hasValue;
@@ -89,13 +65,12 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
         if (name == "-h" || name == "--help") {
             if (!noValue()) return false;
             o.help = true;
-        } else if (name == "--fps") {
-            if (!takeInt(&o.fps, "a whole number of frames per second")) return false;
-            if (o.fps < 1 || o.fps > kMaxFps) {
-                *error = "option --fps: " + std::to_string(o.fps) + " is out of range (1 to " +
-                         std::to_string(kMaxFps) + " frames per second)";
-                return false;
-            }
+        } else if (name == "--fps" || name == "--from" || name == "--to") {
+            std::string text;
+            if (!take(&text) || !app::parseStepOption(name, text, &step, error)) return false;
+            o.fps = step.fps;
+            o.fromMs = step.fromMs;
+            o.toMs = step.toMs;
         } else if (name == "--size") {
             std::string text;
             if (!take(&text)) return false;
@@ -108,11 +83,6 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
                          std::to_string(kMinSide) + " to " + std::to_string(kMaxSide) + " pixels)";
                 return false;
             }
-        } else if (name == "--from") {
-            if (!takeInt(&o.fromMs, "a music time in milliseconds")) return false;
-        } else if (name == "--to") {
-            if (!takeInt(&o.toMs, "a music time in milliseconds")) return false;
-            toGiven = true;
         } else if (name == "-o" || name == "--output") {
             if (!take(&o.output)) return false;
             if (o.output.empty()) {
@@ -125,7 +95,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
             StillRequest still;
             const auto eq = text.find('=');
             const std::string msText = text.substr(0, eq);
-            if (!parseInt(msText, &still.ms)) {
+            if (!app::parseWholeNumber(msText, &still.ms)) {
                 *error = "option --still: '" + msText + "' is not a music time in milliseconds";
                 return false;
             }
@@ -179,21 +149,7 @@ bool parseCaptureOptions(const std::vector<std::string>& args, CaptureOptions* o
         return false;
     }
     if (!o.output.empty()) {
-        if (o.fromMs < kFirstFrameMs) {
-            *error = "option --from: " + std::to_string(o.fromMs) + " is before the show's first frame (" +
-                     std::to_string(kFirstFrameMs) + " ms)";
-            return false;
-        }
-        if (o.fromMs >= kShowEndMs) {
-            *error = "option --from: " + std::to_string(o.fromMs) + " is at or after the end of the show (" +
-                     std::to_string(kShowEndMs) + " ms)";
-            return false;
-        }
-        if (toGiven && o.toMs <= o.fromMs) {
-            *error = "the time range " + std::to_string(o.fromMs) + " to " + std::to_string(o.toMs) +
-                     " ms is empty";
-            return false;
-        }
+        if (!app::checkStepRange(step, error)) return false;
         if (o.width % 2 != 0 || o.height % 2 != 0) {
             *error = "option --size: the video needs an even width and height (H.264 4:2:0), not " +
                      std::to_string(o.width) + "x" + std::to_string(o.height);

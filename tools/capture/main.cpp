@@ -17,10 +17,10 @@
 #include "FrameReadback.h"
 #include "FrameTiming.h"
 #include "OutputFiles.h"
-#include "Progress.h"
 #include "VideoEncoder.h"
 #include "app/ContentSearch.h"
 #include "app/GlWindow.h"
+#include "app/Progress.h"
 #include "content/DemoContent.h"
 #include "content/RenderPath.h"
 #include "platform/FatalError.h"
@@ -158,7 +158,7 @@ int runCapture(capture::CaptureOptions options) {
     const bool terminal = isatty(STDERR_FILENO);
     std::fprintf(stderr, "drawing %zu frame(s) at %dx%d on the %s path; Ctrl+C stops early and keeps what is done\n",
                  draws.size(), options.width, options.height, content::renderPathName(content.renderPath));
-    Progress progress(static_cast<int64_t>(draws.size()), now());
+    app::Progress progress(static_cast<int64_t>(draws.size()), now());
     bool stopped = false;
     int64_t videoFrames = 0;
     std::vector<std::string> written;

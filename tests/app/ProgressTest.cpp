@@ -1,22 +1,22 @@
-#include "Progress.h"
+#include "app/Progress.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 TEST(Progress, FormatsMusicTimesAndDurations) {
-    EXPECT_EQ(capture::formatMusicTime(0), "0:00.000");
-    EXPECT_EQ(capture::formatMusicTime(2383), "0:02.383");
-    EXPECT_EQ(capture::formatMusicTime(251586), "4:11.586");
-    EXPECT_EQ(capture::formatMusicTime(-5333), "-0:05.333");
-    EXPECT_EQ(capture::formatDuration(0), "0:00");
-    EXPECT_EQ(capture::formatDuration(0.2), "0:01");
-    EXPECT_EQ(capture::formatDuration(256), "4:16");
-    EXPECT_EQ(capture::formatDuration(3600 + 62), "1:01:02");
+    EXPECT_EQ(app::formatMusicTime(0), "0:00.000");
+    EXPECT_EQ(app::formatMusicTime(2383), "0:02.383");
+    EXPECT_EQ(app::formatMusicTime(251586), "4:11.586");
+    EXPECT_EQ(app::formatMusicTime(-5333), "-0:05.333");
+    EXPECT_EQ(app::formatDuration(0), "0:00");
+    EXPECT_EQ(app::formatDuration(0.2), "0:01");
+    EXPECT_EQ(app::formatDuration(256), "4:16");
+    EXPECT_EQ(app::formatDuration(3600 + 62), "1:01:02");
 }
 
 TEST(Progress, LineGivesFramesMusicTimeRateAndTimeLeft) {
-    capture::Progress progress(1000, 100.0);
+    app::Progress progress(1000, 100.0);
     EXPECT_EQ(progress.line(), "frame 0/1000  music 0:00.000  -- fps  left --");
     for (int i = 0; i < 200; ++i) progress.frameDone(400 + i * 16, 100.0 + (i + 1) * 0.02);
     // 200 frames in 4 s: 50 fps, 800 frames left take 16 s.
@@ -24,7 +24,7 @@ TEST(Progress, LineGivesFramesMusicTimeRateAndTimeLeft) {
 }
 
 TEST(Progress, LinesAreDueOncePerInterval) {
-    capture::Progress progress(10, 0.0);
+    app::Progress progress(10, 0.0);
     EXPECT_FALSE(progress.due(0.1, 0.25));
     EXPECT_TRUE(progress.due(0.3, 0.25));
     EXPECT_FALSE(progress.due(0.5, 0.25));

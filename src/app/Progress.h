@@ -1,16 +1,16 @@
 #pragma once
-// The progress line the capture keeps on the terminal.
+// The progress line the capture tool and the timedemo keep on the terminal.
 #include <cstdint>
 #include <string>
 
-namespace capture {
+namespace app {
 
 // "m:ss.mmm" for a music time (negative times get a leading '-').
 std::string formatMusicTime(int ms);
 // "h:mm:ss" or "m:ss" for a span of wall-clock seconds, rounded up to whole seconds.
 std::string formatDuration(double seconds);
 
-// Counts frames against the wall clock and says how the capture is doing.
+// Counts frames against the wall clock and says how a run is doing.
 class Progress {
 public:
     // total: frames to draw; startSeconds: the wall clock when drawing starts.
@@ -40,4 +40,4 @@ private:
     double lastShown_;
 };
 
-}  // namespace capture
+}  // namespace app

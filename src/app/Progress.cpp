@@ -1,10 +1,10 @@
-#include "Progress.h"
+#include "app/Progress.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace capture {
+namespace app {
 
 std::string formatMusicTime(int ms) {
     const long long m = std::llabs(static_cast<long long>(ms));
@@ -60,4 +60,4 @@ bool Progress::due(double nowSeconds, double interval) {
     return true;
 }
 
-}  // namespace capture
+}  // namespace app
