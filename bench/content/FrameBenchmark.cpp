@@ -188,7 +188,7 @@ void printSections(const char* title, SectionTimes times) {
     for (int k = 0; k < content::kShowSectionCount; ++k) {
         const content::ShowSection& section = content::showSections()[k];
         char window[32];
-        std::snprintf(window, sizeof window, "%g-%g", section.from, section.to);
+        std::snprintf(window, sizeof window, "%g..%g", section.from, section.to);
         std::printf("%-10s %14s %6zu", section.name, window, (figures.begin()->second.*times)[k].size());
         for (const auto& entry : figures) {
             const std::vector<double>& ms = (entry.second.*times)[k];
