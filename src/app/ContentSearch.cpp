@@ -10,13 +10,22 @@ namespace app {
 
 namespace fs = std::filesystem;
 
+const char* const kContentMarks[2] = {"blow.job", "data/Vorthalimex.mp3"};
+
 std::vector<ContentPlace> contentPlaces(const std::string& workingDir, const std::string& programDir) {
     std::vector<ContentPlace> places{{workingDir, "the working directory"}};
+    auto add = [&places](const fs::path& dir, const char* what) {
+        for (const ContentPlace& place : places)
+            if (fs::path(place.dir).lexically_normal() == dir) return;
+        places.push_back({dir.string(), what});
+    };
     if (!programDir.empty()) {
         // programDir ends in '/': its parent is the build folder or the installation prefix.
-        const fs::path above = fs::path(programDir).lexically_normal().parent_path().parent_path();
-        places.push_back({(above / "run").string(), "the build's run directory beside the program"});
-        places.push_back({(above / "share" / "vorthalimex").string(), "the installed data folder"});
+        const fs::path own = fs::path(programDir).lexically_normal().parent_path();
+        const fs::path above = own.parent_path();
+        add(own, "the program's own folder");
+        add(above / "run", "the build's run directory beside the program");
+        add(above / "share" / "vorthalimex", "the installed data folder");
     }
     return places;
 }
@@ -29,7 +38,9 @@ std::vector<ContentPlace> contentPlacesOfThisProcess() {
 
 bool holdsContent(const std::string& dir) {
     std::error_code ignored;
-    return fs::is_directory(fs::path(dir) / "data", ignored) || fs::is_regular_file(fs::path(dir) / "blow.job", ignored);
+    for (const char* mark : kContentMarks)
+        if (fs::is_regular_file(fs::path(dir) / mark, ignored)) return true;
+    return false;
 }
 
 std::optional<std::string> findContent(const std::vector<ContentPlace>& places) {
@@ -39,7 +50,8 @@ std::optional<std::string> findContent(const std::vector<ContentPlace>& places) 
 }
 
 std::string missingContentMessage(const std::vector<ContentPlace>& places) {
-    std::string text = "the show's content (a data/ folder and blow.job) is in none of\n";
+    std::string text = "the show's content (a folder with ";
+    text += std::string(kContentMarks[0]) + " or " + kContentMarks[1] + " in it) is in none of\n";
     for (const ContentPlace& place : places) text += "  " + place.dir + "  (" + place.what + ")\n";
     text += "Make it with scripts/run (builds, makes the content pack and plays the show), or build\n"
             "the content-pack target (cmake --build <build> --target content-pack) and play from\n"

@@ -133,8 +133,8 @@ TEST(CommandLine, ParsesAgainAfterAFailure) {
 TEST(CommandLine, HelpNamesEveryOptionAndWhereTheContentIsLookedFor) {
     const std::string usage = app::programUsage("vorthalimex");
     for (const char* text : {"Usage: vorthalimex", "--faithful", "--help", "--version", "--timedemo", "--fps N",
-                             "--from MS", "--to MS", "share/vorthalimex", "<build>/run", "VX_RENDER_PATH",
-                             "Exit status"})
+                             "--from MS", "--to MS", "share/vorthalimex", "<build>/run", "blow.job or\ndata/Vorthalimex.mp3",
+                             "the program's own folder", "VX_RENDER_PATH", "Exit status"})
         EXPECT_NE(usage.find(text), std::string::npos) << text;
     EXPECT_EQ(app::programVersion("vorthalimex").rfind("vorthalimex ", 0), 0u);
 }

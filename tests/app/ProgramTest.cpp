@@ -125,6 +125,7 @@ TEST_F(ProgramElsewhere, FindsTheContentOfTheBuildOrTheInstallationFromAnyFolder
     } layouts[] = {
         {"build/bin/vorthalimex", "build/run"},
         {"usr/bin/vorthalimex", "usr/share/vorthalimex"},
+        {"unpacked/vorthalimex", "unpacked"},
     };
     for (const auto& layout : layouts) {
         SCOPED_TRACE(layout.program);
@@ -135,6 +136,31 @@ TEST_F(ProgramElsewhere, FindsTheContentOfTheBuildOrTheInstallationFromAnyFolder
         EXPECT_NE(r.err.find("Error: cannot create window (no display"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("is in none of"), std::string::npos) << r.err;
     }
+}
+
+// A data/ folder that is not the show's (a home folder often has one) is passed over: the program
+// goes on to the installed content, or, with none, says where it looked and for what.
+TEST_F(ProgramElsewhere, AnUnrelatedDataFolderInTheWorkingDirectoryIsPassedOver) {
+    const std::string program = installProgram("usr/bin/vorthalimex");
+    for (const char* name : {"data/notes.txt", "data/ballo.ob3"}) {
+        fs::create_directories((root / "cwd" / name).parent_path());
+        std::FILE* f = std::fopen((root / "cwd" / name).c_str(), "wb");
+        ASSERT_TRUE(f);
+        std::fputs("not the show's\n", f);
+        std::fclose(f);
+    }
+    const Outcome none = run(program, "", (root / "cwd").string(), root.string());
+    EXPECT_EQ(none.status, 1) << none.err;
+    EXPECT_EQ(none.err.rfind("vorthalimex: the show's content (a folder with blow.job or data/Vorthalimex.mp3 in it) "
+                             "is in none of\n  " + (root / "cwd").string() + "  (the working directory)\n", 0),
+              0u)
+        << none.err;
+
+    linkContent(root / "usr" / "share" / "vorthalimex");
+    const Outcome installed = run(program, "", (root / "cwd").string(), root.string());
+    EXPECT_EQ(installed.status, 1) << installed.err;
+    EXPECT_EQ(installed.err,
+              "Error: cannot create window (no display: set DISPLAY, or play on a virtual one with xvfb-run)\n");
 }
 
 // Content in the working directory is used where it is, with none beside the program.

@@ -67,8 +67,8 @@ bool prepare(capture::CaptureOptions& options, const capture::FramePlan& plan, s
         return false;
     }
     if (options.runDir.empty()) {
-        // As the program does: the current directory when it holds the content, else beside the
-        // tool (the build's run directory, or the installed data folder).
+        // As the program does: the current directory when it holds the content, else the tool's
+        // own folder or beside it (the build's run directory, or the installed data folder).
         const std::vector<app::ContentPlace> places = app::contentPlacesOfThisProcess();
         const std::optional<std::string> found = app::findContent(places);
         if (!found) {
