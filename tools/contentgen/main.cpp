@@ -1,5 +1,6 @@
 // contentgen: generates the demo's content pack (textures, meshes, soundtrack and data archive)
-// into a run directory. Same bytes on every run.
+// into a run directory. Same bytes on every run. It speaks under the name it was started as: the
+// build's binary is contentgen, the installed one vorthalimex-contentgen.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +14,12 @@
 
 namespace {
 
+// The name this program was started as (the last part of argv[0]), for its messages.
+std::string program = "contentgen";
+
 void printHelp() {
+    std::printf("Usage: %s [options] RUN_DIR\n", program.c_str());
     std::puts(
-        "Usage: contentgen [options] RUN_DIR\n"
         "\n"
         "Generates the demo's content pack into RUN_DIR:\n"
         "  data/*.jpg             the textures (JPEG, quality 90)\n"
@@ -43,7 +47,7 @@ bool selectParts(const std::string& list, contentgen::PackOptions& options) {
         else if (part == "meshes") options.meshes = true;
         else if (part == "soundtrack") options.soundtrack = true;
         else {
-            std::fprintf(stderr, "contentgen: unknown part '%s' (textures, meshes, soundtrack)\n", part.c_str());
+            std::fprintf(stderr, "%s: unknown part '%s' (textures, meshes, soundtrack)\n", program.c_str(), part.c_str());
             return false;
         }
         if (comma == std::string::npos) break;
@@ -55,6 +59,10 @@ bool selectParts(const std::string& list, contentgen::PackOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 0 && *argv[0]) {
+        program = argv[0];
+        program.erase(0, program.find_last_of('/') + 1);
+    }
     contentgen::PackOptions options;
     bool quiet = false, list = false;
     for (int i = 1; i < argc; ++i) {
@@ -68,17 +76,17 @@ int main(int argc, char** argv) {
             list = true;
         } else if (arg == "--only") {
             if (i + 1 >= argc) {
-                std::fputs("contentgen: --only needs a list of parts\n", stderr);
+                std::fprintf(stderr, "%s: --only needs a list of parts\n", program.c_str());
                 return 2;
             }
             if (!selectParts(argv[++i], options)) return 2;
         } else if (!arg.empty() && arg[0] == '-') {
-            std::fprintf(stderr, "contentgen: unknown option '%s' (try --help)\n", arg.c_str());
+            std::fprintf(stderr, "%s: unknown option '%s' (try --help)\n", program.c_str(), arg.c_str());
             return 2;
         } else if (options.outDir.empty()) {
             options.outDir = arg;
         } else {
-            std::fprintf(stderr, "contentgen: more than one run directory given ('%s')\n", arg.c_str());
+            std::fprintf(stderr, "%s: more than one run directory given ('%s')\n", program.c_str(), arg.c_str());
             return 2;
         }
     }
@@ -87,7 +95,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.outDir.empty()) {
-        std::fputs("contentgen: no run directory given (try --help)\n", stderr);
+        std::fprintf(stderr, "%s: no run directory given (try --help)\n", program.c_str());
         return 2;
     }
 
@@ -95,17 +103,17 @@ int main(int argc, char** argv) {
     // checkers see only what the generator itself might lose.
     std::atexit(contentgen::releaseFonts);
     contentgen::Console console(stdout, quiet);
-    console.line("contentgen: generating the content pack into " + options.outDir);
+    console.line(program + ": generating the content pack into " + options.outDir);
     const auto start = std::chrono::steady_clock::now();
     try {
         contentgen::generatePack(options, console);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "contentgen: %s\n", e.what());
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), e.what());
         return 1;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char done[64];
-    std::snprintf(done, sizeof done, "contentgen: done in %.1f s", seconds);
-    console.line(done);
+    std::snprintf(done, sizeof done, ": done in %.1f s", seconds);
+    console.line(program + done);
     return 0;
 }

@@ -18,9 +18,10 @@ struct ToolRun {
     std::string output;  // stdout and stderr together
 };
 
-ToolRun run(const std::string& arguments) {
+// Runs the generator (or the same binary under another path) with the arguments.
+ToolRun run(const std::string& arguments, const std::string& binary = CONTENTGEN_PATH) {
     ToolRun r;
-    const std::string command = std::string(CONTENTGEN_PATH) + " " + arguments + " 2>&1";
+    const std::string command = binary + " " + arguments + " 2>&1";
     std::FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return r;
     std::array<char, 4096> buffer;
@@ -82,6 +83,24 @@ TEST_F(ContentgenCli, BadCommandLinesFailWithAMessage) {
         const ToolRun r = run(c.arguments);
         EXPECT_EQ(r.status, c.status) << c.arguments;
         EXPECT_NE(r.output.find(c.says), std::string::npos) << c.arguments << ": " << r.output;
+    }
+}
+
+// Installed, the generator is vorthalimex-contentgen: it speaks under the name it is started as.
+TEST_F(ContentgenCli, SpeaksUnderTheNameItIsStartedAs) {
+    const std::string installed = dir + "/bin/vorthalimex-contentgen";
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "/bin' && ln -s '" CONTENTGEN_PATH "' '" + installed + "'").c_str()), 0);
+    const struct {
+        std::string arguments;
+        const char* says;
+    } cases[] = {
+        {"--help", "Usage: vorthalimex-contentgen [options] RUN_DIR\n"},
+        {"--bogus", "vorthalimex-contentgen: unknown option '--bogus' (try --help)\n"},
+        {"", "vorthalimex-contentgen: no run directory given (try --help)\n"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = run(c.arguments, installed);
+        EXPECT_EQ(r.output.rfind(c.says, 0), 0u) << c.arguments << ": " << r.output;
     }
 }
 
