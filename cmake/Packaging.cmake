@@ -2,12 +2,13 @@
 #
 # `cmake --install <build>` puts the program and the tools in <prefix>/bin, the content pack (data/
 # and blow.job from the run directory) in <prefix>/share/vorthalimex, where the program looks when
-# its working directory has no content (<exe dir>/../share/vorthalimex), a desktop entry, an icon
-# and the README. The content pack is a build product: a build with VX_CONTENT_PACK on (the
+# its working directory has no content (<exe dir>/../share/vorthalimex), the manual pages, a
+# desktop entry, an icon, the README, the copyright file and the changelog. The content pack is a build product: a build with VX_CONTENT_PACK on (the
 # default) makes it, else `cmake --build <build> --target content-pack`; installing without it
 # stops with a message saying so. `cpack` (or the `package` target) wraps the same files into a
 # .deb whose dependencies dpkg-shlibdeps reads from the binaries.
 include(GNUInstallDirs)
+find_program(VX_GZIP gzip REQUIRED)   # the manual pages and the changelog go in compressed
 
 set(VX_INSTALL_PACKDIR ${CMAKE_INSTALL_DATADIR}/vorthalimex)
 file(RELATIVE_PATH vx_pack_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/vorthalimex)
@@ -38,6 +39,20 @@ foreach(program vorthalimex vorthalimex-capture vxar contentgen)
   endif()
 endforeach()
 install(TARGETS ${vx_installed_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The generator goes in under a name of the project's own; installing it as a target first keeps
+# the stripping that install(TARGETS) does for a package.
+if(TARGET contentgen)
+  install(CODE "
+    set(vx_bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(RENAME \"\${vx_bin}/contentgen\" \"\${vx_bin}/vorthalimex-contentgen\")
+    list(REMOVE_ITEM CMAKE_INSTALL_MANIFEST_FILES \"\${vx_bin}/contentgen\")
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${vx_bin}/vorthalimex-contentgen\")
+    message(STATUS \"Renamed: \${vx_bin}/contentgen to vorthalimex-contentgen\")")
+endif()
+
+# Their manual pages.
+include(ManPages)
+install(FILES ${VX_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The content pack.
 install(DIRECTORY ${VX_RUN_DIR}/data DESTINATION ${VX_INSTALL_PACKDIR}
@@ -71,13 +86,49 @@ else()
   message(STATUS "ffmpeg not found: the icon is installed as SVG only")
 endif()
 
+set(VX_PACKAGE_MAINTAINER "vorthalimex maintainers <maintainers@users.noreply.c-seed-2dd08661.example>"
+    CACHE STRING "Maintainer field of the Debian package")
+
+# The documentation: the README and its gallery; the licence as a copyright file in Debian's
+# machine-readable format, made from LICENSE (its "Copyright (c)" line gives the Copyright field,
+# the rest the licence text, which Debian calls Expat); and packaging/changelog, in Debian's
+# changelog format, as changelog.gz. Its latest entry must be this version.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/gallery DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
+set(vx_doc_dir ${CMAKE_BINARY_DIR}/doc)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE vx_license)
+string(FIND "${vx_license}" "Permission is hereby granted" vx_license_at)
+if(NOT vx_license MATCHES "Copyright \\(c\\) ([^\n]+)" OR vx_license_at EQUAL -1)
+  message(FATAL_ERROR "LICENSE is not the MIT licence with a 'Copyright (c) YEAR HOLDER' line")
+endif()
+set(VX_COPYRIGHT "${CMAKE_MATCH_1}")
+string(SUBSTRING "${vx_license}" ${vx_license_at} -1 vx_license)
+string(STRIP "${vx_license}" vx_license)
+string(REPLACE "\n\n" "\n.\n" vx_license "${vx_license}")   # an empty line is " ." in the file
+string(REPLACE "\n" "\n " VX_LICENSE_TEXT " ${vx_license}")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${vx_doc_dir}/copyright @ONLY)
+install(FILES ${vx_doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(vx_changelog ${PROJECT_SOURCE_DIR}/packaging/changelog)
+file(READ ${vx_changelog} vx_changelog_text LIMIT 200)
+if(NOT vx_changelog_text MATCHES "^vorthalimex \\(([^)]+)\\)" OR NOT CMAKE_MATCH_1 STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "The latest entry of packaging/changelog is not 'vorthalimex (${PROJECT_VERSION})': "
+                      "add one for this version")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE ${vx_changelog})
+add_custom_command(
+  OUTPUT ${vx_doc_dir}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${vx_changelog} ${vx_doc_dir}/changelog
+  COMMAND ${VX_GZIP} -9nf ${vx_doc_dir}/changelog
+  DEPENDS ${vx_changelog}
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(changelog ALL DEPENDS ${vx_doc_dir}/changelog.gz)
+install(FILES ${vx_doc_dir}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # The Debian package: `cpack --config <build>/CPackConfig.cmake` or `cmake --build <build> --target
 # package` writes vorthalimex_<version>_<arch>.deb into the build directory.
-set(VX_PACKAGE_MAINTAINER "vorthalimex maintainers <maintainers@users.noreply.c-seed-2dd08661.example>"
-    CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vorthalimex)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

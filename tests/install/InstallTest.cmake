@@ -30,8 +30,12 @@ if(PART STREQUAL "files")
     fail("cmake --install failed (${status}):\n${out}${err}")
   endif()
 
-  # The programs, installed and runnable (no build-tree library paths needed).
-  foreach(program vorthalimex vorthalimex-capture vxar contentgen)
+  # The programs, installed and runnable (no build-tree library paths needed), the content
+  # generator under the project's own name only.
+  if(EXISTS ${PREFIX}/bin/contentgen)
+    fail("the content generator was installed as bin/contentgen, a name another package may own")
+  endif()
+  foreach(program vorthalimex vorthalimex-capture vxar vorthalimex-contentgen)
     if(NOT EXISTS ${PREFIX}/bin/${program} OR IS_DIRECTORY ${PREFIX}/bin/${program})
       fail("bin/${program} was not installed")
     endif()
@@ -102,6 +106,60 @@ if(PART STREQUAL "files")
       endif()
     endforeach()
   endif()
+  # Each program's manual page: set by man without a warning from groff, under its name, with
+  # what --help says and what the include file adds.
+  find_program(man man)
+  find_program(gzip gzip)
+  if(NOT man OR NOT gzip)
+    fail("man and gzip are needed to read the manual pages (scripts/install-deps installs them)")
+  endif()
+  foreach(page "vorthalimex|--faithful|FILES" "vorthalimex-capture|--run-dir|FILES" "vxar|vxar extract|EXAMPLES"
+               "vorthalimex-contentgen|vorthalimex-contentgen [options] RUN_DIR|SEE ALSO")
+    string(REPLACE "|" ";" page "${page}")
+    list(GET page 0 name)
+    list(GET page 1 from_help)
+    list(GET page 2 from_include)
+    set(file ${PREFIX}/share/man/man1/${name}.1.gz)
+    if(NOT EXISTS ${file})
+      fail("share/man/man1/${name}.1.gz was not installed")
+    endif()
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env MANWIDTH=80 LC_ALL=C.UTF-8 ${man} --warnings -l ${file}
+                    RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE err)
+    string(TOUPPER "${name}" heading)
+    string(FIND "${text}" "${from_help}" help_at)
+    string(FIND "${text}" "${from_include}" include_at)
+    if(NOT status EQUAL 0 OR NOT err STREQUAL "" OR NOT text MATCHES "^${heading}\\(1\\)" OR help_at EQUAL -1
+       OR include_at EQUAL -1)
+      fail("man ${name}: status ${status}, '${from_help}' and '${from_include}' expected:\n${err}${text}")
+    endif()
+  endforeach()
+
+  # The copyright file (Debian's machine-readable format) carries LICENSE's text; the changelog
+  # is packaging/changelog, compressed.
+  set(copyright ${PREFIX}/share/doc/vorthalimex/copyright)
+  if(NOT EXISTS ${copyright})
+    fail("share/doc/vorthalimex/copyright was not installed")
+  endif()
+  file(READ ${copyright} text)
+  file(STRINGS ${SOURCE_DIR}/LICENSE license_lines REGEX "^THE SOFTWARE IS PROVIDED|^copies or substantial")
+  foreach(line ${license_lines})
+    string(FIND "${text}" "\n ${line}\n" at)
+    if(at EQUAL -1)
+      fail("the copyright file lacks the licence line '${line}':\n${text}")
+    endif()
+  endforeach()
+  if(NOT text MATCHES "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+     OR NOT text MATCHES "\nFiles: \\*\nCopyright: [0-9]+ [^\n]+\nLicense: Expat\n"
+     OR NOT text MATCHES "\nLicense: Expat\n Permission is hereby granted")
+    fail("the copyright file is not in Debian's format with the Expat (MIT) licence:\n${text}")
+  endif()
+  execute_process(COMMAND ${gzip} -dc ${PREFIX}/share/doc/vorthalimex/changelog.gz
+                  RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE err)
+  file(READ ${SOURCE_DIR}/packaging/changelog expected)
+  if(NOT status EQUAL 0 OR NOT text STREQUAL expected)
+    fail("share/doc/vorthalimex/changelog.gz is not packaging/changelog (${status} ${err})")
+  endif()
+
   find_program(validate desktop-file-validate)
   if(validate)
     execute_process(COMMAND ${validate} ${PREFIX}/share/applications/vorthalimex.desktop
