@@ -84,6 +84,14 @@ bool passes(const FrameDifference& difference) {
            double(difference.overOne) <= kMaxShareOverOne * double(difference.pixels);
 }
 
+bool comparePngFiles(const std::string& reference, const std::string& candidate, FrameDifference* difference,
+                     std::string* error) {
+    capture::RgbImage first, second;
+    if (!capture::readPng(reference, &first, error) || !capture::readPng(candidate, &second, error)) return false;
+    *difference = compareImages(first, second);
+    return true;
+}
+
 namespace {
 
 // Frames of one window size drawn by one content.

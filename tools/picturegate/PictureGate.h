@@ -45,6 +45,10 @@ struct FrameDifference {
 FrameDifference compareImages(const capture::RgbImage& reference, const capture::RgbImage& candidate);
 // Within the gate: maxLevel <= kMaxLevelDifference and overOne <= kMaxShareOverOne of the pixels.
 bool passes(const FrameDifference& difference);
+// compareImages on two PNG files (e.g. the same frame drawn by two builds). False with the reason
+// in *error when either cannot be read.
+bool comparePngFiles(const std::string& reference, const std::string& candidate, FrameDifference* difference,
+                     std::string* error);
 
 // The frames drawn on one path, in the order given: a fresh window of each size, the content
 // loaded on that path with the run directory as working directory, the main loop's depth-write

@@ -23,6 +23,7 @@ const char* const kProgram = "picturegate";
 void printHelp() {
     std::printf(
         "Usage: %s [--run-dir DIR] [--quick] [--frames NAME,...] [--fast-path NAME] [--save DIR]\n"
+        "       %s --compare REFERENCE.png CANDIDATE.png\n"
         "Draws the gate frames (music times covering every section of the show, at 640x480 and\n"
         "1280x960) on the faithful and on the fast render path and prints, per frame, the largest\n"
         "level difference, the pixels more than 1 and more than 2 levels off, and the PSNR.\n"
@@ -38,9 +39,11 @@ void printHelp() {
         "                     by the fixed-function pipeline)\n"
         "  --save DIR         also write NAME-faithful.png and NAME-fast.png into DIR (an existing\n"
         "                     directory; files already there are not replaced)\n"
+        "  --compare A B      compare two PNG files of one frame (e.g. drawn by two builds) by the\n"
+        "                     same measures and gate, and draw nothing\n"
         "  -h, --help         this text\n"
         "Exit status: 0 every frame passes, 1 a frame does not, 2 error.\n",
-        kProgram, picturegate::kMaxLevelDifference, picturegate::kMaxShareOverOne * 100, kProgram);
+        kProgram, kProgram, picturegate::kMaxLevelDifference, picturegate::kMaxShareOverOne * 100, kProgram);
 }
 
 int fail(const std::string& text) {
@@ -58,6 +61,7 @@ bool exists(const std::string& path) {
 int main(int argc, char** argv) {
     using picturegate::GateFrame;
     std::string runDir, saveDir, only, fastName = "fast";
+    std::vector<std::string> compare;
     bool quick = false, list = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -73,12 +77,30 @@ int main(int argc, char** argv) {
             quick = true;
         } else if (arg == "--list") {
             list = true;
+        } else if (arg == "--compare") {
+            if (i + 2 >= argc) return fail("--compare needs two PNG files (see --help)");
+            compare = {argv[i + 1], argv[i + 2]};
+            i += 2;
         } else if (arg == "--run-dir" || arg == "--save" || arg == "--frames" || arg == "--fast-path") {
             std::string* out = arg == "--run-dir" ? &runDir : arg == "--save" ? &saveDir : arg == "--frames" ? &only : &fastName;
             if (!value(out)) return fail(arg + " needs a value (see --help)");
         } else {
             return fail("unknown argument '" + arg + "' (see --help)");
         }
+    }
+
+    if (!compare.empty()) {
+        picturegate::FrameDifference d;
+        std::string error;
+        if (!picturegate::comparePngFiles(compare[0], compare[1], &d, &error)) return fail(error);
+        const bool ok = picturegate::passes(d);
+        char psnr[32] = "inf";
+        if (!std::isinf(d.psnr)) std::snprintf(psnr, sizeof psnr, "%.2f", d.psnr);
+        const double share = d.pixels ? 100.0 * double(d.overOne) / double(d.pixels) : 0.0;
+        std::printf("%s: max diff %d, >1 level %lld (%.4f%%), >2 levels %lld, PSNR %s dB: %s\n", compare[1].c_str(),
+                    d.maxLevel, static_cast<long long>(d.overOne), share, static_cast<long long>(d.overTwo), psnr,
+                    ok ? "pass" : "FAIL");
+        return ok ? 0 : 1;
     }
 
     const std::optional<content::RenderPath> fastPath = content::parseRenderPath(fastName);

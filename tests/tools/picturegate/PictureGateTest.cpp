@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <set>
+#include <string>
 
 #include "content/Timeline.h"
 
@@ -69,6 +71,50 @@ TEST(PictureGate, PicturesOfDifferentSizesNeverPass) {
     capture::RgbImage truncated = grey();
     truncated.pixels.pop_back();
     EXPECT_FALSE(picturegate::passes(picturegate::compareImages(grey(), truncated)));
+}
+
+TEST(PictureGate, ComparesPngFiles) {
+    const std::string dir = ::testing::TempDir();
+    const std::string reference = dir + "/gate-reference.png", near = dir + "/gate-near.png",
+                      far = dir + "/gate-far.png", notPng = dir + "/gate-not.png";
+    capture::RgbImage nearImage = grey(), farImage = grey();
+    nearImage.pixels[10] += 1;
+    farImage.pixels[20] -= 9;
+    std::string error;
+    ASSERT_TRUE(capture::writePng(reference, grey(), &error)) << error;
+    ASSERT_TRUE(capture::writePng(near, nearImage, &error)) << error;
+    ASSERT_TRUE(capture::writePng(far, farImage, &error)) << error;
+    {
+        std::FILE* f = std::fopen(notPng.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fputs("not a picture", f);
+        std::fclose(f);
+    }
+    struct Case {
+        std::string candidate;
+        bool read;
+        int maxLevel;
+    };
+    const Case cases[] = {{reference, true, 0}, {near, true, 1}, {far, true, 9},
+                          {dir + "/gate-missing.png", false, 0}, {notPng, false, 0}};
+    for (const Case& c : cases) {
+        FrameDifference d;
+        error.clear();
+        EXPECT_EQ(picturegate::comparePngFiles(reference, c.candidate, &d, &error), c.read) << c.candidate;
+        if (c.read) {
+            EXPECT_EQ(d.maxLevel, c.maxLevel) << c.candidate;
+            EXPECT_EQ(d.pixels, 1000) << c.candidate;
+        } else {
+            EXPECT_NE(error.find(c.candidate), std::string::npos) << error;
+        }
+    }
+    // Either side unreadable is an error.
+    FrameDifference d;
+    EXPECT_FALSE(picturegate::comparePngFiles(notPng, reference, &d, &error));
+    std::remove(reference.c_str());
+    std::remove(near.c_str());
+    std::remove(far.c_str());
+    std::remove(notPng.c_str());
 }
 
 TEST(PictureGate, FramesCoverTheShowWithUniqueNames) {
