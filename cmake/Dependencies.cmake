@@ -1,5 +1,9 @@
 # Every external library the project links, found once for all targets.
 find_package(PkgConfig REQUIRED)
+if(WIN32)
+  include(DependenciesWindows)
+  return()
+endif()
 pkg_check_modules(SDL2 REQUIRED IMPORTED_TARGET sdl2)
 pkg_check_modules(MPG123 REQUIRED IMPORTED_TARGET libmpg123)
 pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)

@@ -7,17 +7,6 @@
 # default) makes it, else `cmake --build <build> --target content-pack`; installing without it
 # stops with a message saying so. `cpack` (or the `package` target) wraps the same files into a
 # .deb whose dependencies dpkg-shlibdeps reads from the binaries.
-include(GNUInstallDirs)
-find_program(VX_GZIP gzip REQUIRED)   # the manual pages and the changelog go in compressed
-
-set(VX_INSTALL_PACKDIR ${CMAKE_INSTALL_DATADIR}/vorthalimex)
-file(RELATIVE_PATH vx_pack_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/vorthalimex)
-if(NOT vx_pack_from_bin STREQUAL "../share/vorthalimex")
-  message(WARNING "The program looks for an installed content pack in ../share/vorthalimex next to its "
-                  "folder, but this layout puts it at ${vx_pack_from_bin} from ${CMAKE_INSTALL_BINDIR}: "
-                  "the installed program will not find it (keep the default CMAKE_INSTALL_BINDIR and "
-                  "CMAKE_INSTALL_DATADIR)")
-endif()
 
 # The content pack is checked before anything is installed, so that a build without it stops with
 # a reason instead of a "cannot find" halfway.
@@ -30,6 +19,23 @@ install(CODE "
                           \"VX_CONTENT_PACK=ON makes it), then install again.\")
     endif()
   endforeach()")
+
+# On Windows: a zip of one folder (cmake/PackagingWindows.cmake).
+if(WIN32)
+  include(PackagingWindows)
+  return()
+endif()
+include(GNUInstallDirs)
+find_program(VX_GZIP gzip REQUIRED)   # the manual pages and the changelog go in compressed
+
+set(VX_INSTALL_PACKDIR ${CMAKE_INSTALL_DATADIR}/vorthalimex)
+file(RELATIVE_PATH vx_pack_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_DATADIR}/vorthalimex)
+if(NOT vx_pack_from_bin STREQUAL "../share/vorthalimex")
+  message(WARNING "The program looks for an installed content pack in ../share/vorthalimex next to its "
+                  "folder, but this layout puts it at ${vx_pack_from_bin} from ${CMAKE_INSTALL_BINDIR}: "
+                  "the installed program will not find it (keep the default CMAKE_INSTALL_BINDIR and "
+                  "CMAKE_INSTALL_DATADIR)")
+endif()
 
 # The program, the capture tool, the archive tool and the content generator.
 set(vx_installed_programs)

@@ -1,0 +1,83 @@
+# The libraries of the Windows build (cross-built by scripts/windows-deps, found through the
+# toolchain file in cmake/toolchains), under the same target names as on Linux. They are static
+# but libmpg123, a DLL: static archives come before import libraries, and each package brings the
+# libraries it needs itself (pkg-config's static view). The system's outline fonts come through
+# GDI, so there is no fontconfig; the content generator and the benchmarks are Linux-only.
+set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a)
+
+# windows.h without the parts that clash (rpcndr.h's `boolean` against jpeglib.h's), and M_PI from
+# math.h, which MinGW's strict C++17 mode hides.
+add_compile_definitions(WIN32_LEAN_AND_MEAN _USE_MATH_DEFINES)
+
+# The release zip's name (and its one folder's): vorthalimex-<version>-win64, or -win32.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(VX_RELEASE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win64)
+else()
+  set(VX_RELEASE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win32)
+endif()
+
+# vx_static_package(NAME module [DROP flag...]): PkgConfig::NAME from pkg-config --static, less the
+# DROP flags (compiler or linker ones).
+function(vx_static_package name module)
+  cmake_parse_arguments(P "" "" "DROP" ${ARGN})
+  pkg_check_modules(${name} REQUIRED ${module})
+  set(libraries)
+  set(options)
+  foreach(flag IN LISTS ${name}_STATIC_LDFLAGS)
+    if(flag IN_LIST P_DROP)
+      continue()
+    elseif(flag MATCHES "^-l(.+)")
+      set(lib ${CMAKE_MATCH_1})
+      find_library(vx_${name}_${lib} NAMES ${lib} HINTS ${${name}_STATIC_LIBRARY_DIRS})
+      if(vx_${name}_${lib})
+        list(APPEND libraries ${vx_${name}_${lib}})
+      else()
+        list(APPEND libraries ${lib})   # a Windows system library, left to the linker
+      endif()
+    elseif(NOT flag MATCHES "^-L")
+      list(APPEND options ${flag})
+    endif()
+  endforeach()
+  set(cflags ${${name}_STATIC_CFLAGS_OTHER})
+  if(P_DROP)
+    list(REMOVE_ITEM cflags ${P_DROP})
+  endif()
+  add_library(PkgConfig::${name} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(PkgConfig::${name} PROPERTIES
+    INTERFACE_INCLUDE_DIRECTORIES "${${name}_STATIC_INCLUDE_DIRS}"
+    INTERFACE_COMPILE_OPTIONS "${cflags}"
+    INTERFACE_LINK_LIBRARIES "${libraries}"
+    INTERFACE_LINK_OPTIONS "${options}")
+endfunction()
+
+# SDL2 without SDL2main (and its -Dmain=SDL_main) and -mwindows: the programs have their own main(),
+# and each chooses its subsystem (the show a window, the tools the console).
+vx_static_package(SDL2 sdl2 DROP -lSDL2main -Dmain=SDL_main -mwindows -lmingw32)
+vx_static_package(MPG123 libmpg123)
+vx_static_package(PNG libpng)
+vx_static_package(FREETYPE freetype2)
+find_package(JPEG REQUIRED)
+
+# opengl32 and glu32: the import libraries and headers of MinGW-w64. opengl32 exports GL 1.1 only:
+# a later entry point called directly fails to link, so those are looked up at run time.
+find_package(OpenGL REQUIRED COMPONENTS OpenGL)
+if(NOT TARGET OpenGL::GLU)
+  message(FATAL_ERROR "GLU not found (MinGW-w64's libglu32.a)")
+endif()
+add_library(vx_gl INTERFACE)
+target_link_libraries(vx_gl INTERFACE OpenGL::GL OpenGL::GLU)
+target_compile_definitions(vx_gl INTERFACE GL_GLEXT_PROTOTYPES)
+
+# LAME makes MP3 files for some tests; without it those tests are left out.
+find_path(LAME_INCLUDE_DIR lame/lame.h)
+find_library(LAME_LIBRARY mp3lame)
+if(LAME_INCLUDE_DIR AND LAME_LIBRARY)
+  add_library(Lame::Lame UNKNOWN IMPORTED)
+  set_target_properties(Lame::Lame PROPERTIES IMPORTED_LOCATION ${LAME_LIBRARY}
+                        INTERFACE_INCLUDE_DIRECTORIES ${LAME_INCLUDE_DIR})
+endif()
+
+if(VX_TESTS)
+  find_package(GTest REQUIRED CONFIG)
+  include(GoogleTest)
+endif()
