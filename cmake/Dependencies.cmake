@@ -16,14 +16,8 @@ if(NOT TARGET OpenGL::GLU)
   message(FATAL_ERROR "GLU not found (install libglu1-mesa-dev)")
 endif()
 
-find_path(LAME_INCLUDE_DIR lame/lame.h)
-find_library(LAME_LIBRARY mp3lame)
-if(NOT LAME_INCLUDE_DIR OR NOT LAME_LIBRARY)
-  message(FATAL_ERROR "LAME not found (install libmp3lame-dev)")
-endif()
-add_library(Lame::Lame UNKNOWN IMPORTED)
-set_target_properties(Lame::Lame PROPERTIES IMPORTED_LOCATION ${LAME_LIBRARY}
-                      INTERFACE_INCLUDE_DIRECTORIES ${LAME_INCLUDE_DIR})
+set(VX_LAME_HINT "install libmp3lame-dev")
+include(Lame)
 
 # Fixed-function GL 1.x through the compatibility profile: GL + GLU.
 add_library(vx_gl INTERFACE)

@@ -68,16 +68,10 @@ add_library(vx_gl INTERFACE)
 target_link_libraries(vx_gl INTERFACE OpenGL::GL OpenGL::GLU)
 target_compile_definitions(vx_gl INTERFACE GL_GLEXT_PROTOTYPES)
 
-# LAME makes MP3 files for some tests; without it those tests are left out.
-find_path(LAME_INCLUDE_DIR lame/lame.h)
-find_library(LAME_LIBRARY mp3lame)
-if(LAME_INCLUDE_DIR AND LAME_LIBRARY)
-  add_library(Lame::Lame UNKNOWN IMPORTED)
-  set_target_properties(Lame::Lame PROPERTIES IMPORTED_LOCATION ${LAME_LIBRARY}
-                        INTERFACE_INCLUDE_DIRECTORIES ${LAME_INCLUDE_DIR})
-endif()
-
+# The tests: GoogleTest, and LAME, which makes their MP3 files (both cross-built for them only).
 if(VX_TESTS)
   find_package(GTest REQUIRED CONFIG)
   include(GoogleTest)
+  set(VX_LAME_HINT "scripts/windows-deps builds it for Windows")
+  include(Lame)
 endif()
