@@ -10,14 +10,62 @@
 #include <cstring>
 #include <iterator>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "effects/SceneSetup.h"
 #include "effects/ScreenLayers.h"
+#include "platform/GlEntryPoint.h"
 
 namespace content {
 
 namespace {
+
+// The GL 2.0 entry points the programs use, looked up by BandPass::create (Windows' opengl32
+// exports GL 1.1 only). Declared here under the GL names, they hide the global prototypes
+// inside this namespace, so the calls below read as plain GL calls.
+PFNGLACTIVETEXTUREPROC glActiveTexture = nullptr;
+PFNGLATTACHSHADERPROC glAttachShader = nullptr;
+PFNGLCOMPILESHADERPROC glCompileShader = nullptr;
+PFNGLCREATEPROGRAMPROC glCreateProgram = nullptr;
+PFNGLCREATESHADERPROC glCreateShader = nullptr;
+PFNGLDELETEPROGRAMPROC glDeleteProgram = nullptr;
+PFNGLDELETESHADERPROC glDeleteShader = nullptr;
+PFNGLGETPROGRAMIVPROC glGetProgramiv = nullptr;
+PFNGLGETSHADERIVPROC glGetShaderiv = nullptr;
+PFNGLGETUNIFORMLOCATIONPROC glGetUniformLocation = nullptr;
+PFNGLLINKPROGRAMPROC glLinkProgram = nullptr;
+PFNGLSHADERSOURCEPROC glShaderSource = nullptr;
+PFNGLUNIFORM1FPROC glUniform1f = nullptr;
+PFNGLUNIFORM1IVPROC glUniform1iv = nullptr;
+PFNGLUNIFORM4FVPROC glUniform4fv = nullptr;
+PFNGLUSEPROGRAMPROC glUseProgram = nullptr;
+
+// Looks every entry point above up in the current context; false when one is missing.
+bool loadEntryPoints() {
+    const auto load = [](auto& entry, const char* name) {
+        entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(platform::glEntryPoint(name));
+        return entry != nullptr;
+    };
+    // Each is looked up, even after a miss, so that none is left from an earlier context.
+    bool all = load(glActiveTexture, "glActiveTexture");
+    all &= load(glAttachShader, "glAttachShader");
+    all &= load(glCompileShader, "glCompileShader");
+    all &= load(glCreateProgram, "glCreateProgram");
+    all &= load(glCreateShader, "glCreateShader");
+    all &= load(glDeleteProgram, "glDeleteProgram");
+    all &= load(glDeleteShader, "glDeleteShader");
+    all &= load(glGetProgramiv, "glGetProgramiv");
+    all &= load(glGetShaderiv, "glGetShaderiv");
+    all &= load(glGetUniformLocation, "glGetUniformLocation");
+    all &= load(glLinkProgram, "glLinkProgram");
+    all &= load(glShaderSource, "glShaderSource");
+    all &= load(glUniform1f, "glUniform1f");
+    all &= load(glUniform1iv, "glUniform1iv");
+    all &= load(glUniform4fv, "glUniform4fv");
+    all &= load(glUseProgram, "glUseProgram");
+    return all;
+}
 
 // The side of the texture that stands for every level under a fog that replaces the layers'
 // colour. In the white section the layers sample it from 0.07 to 0.93, far from the half texel
@@ -422,7 +470,7 @@ BandPass::BandPass() = default;
 BandPass::~BandPass() = default;
 
 std::unique_ptr<BandPass> BandPass::create() {
-    if (versionOf(GL_VERSION).first < 2) return nullptr;
+    if (versionOf(GL_VERSION).first < 2 || !loadEntryPoints()) return nullptr;
     const bool glsl130 = versionOf(GL_SHADING_LANGUAGE_VERSION) >= std::pair<int, int>{1, 30};
     GLint units = 0;
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);

@@ -1,5 +1,6 @@
 // The backdrop: a star-textured sphere seen from inside, its clear colour and the frame's fog.
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include "content/DemoContent.h"
 #include "content/Timeline.h"

@@ -1,9 +1,5 @@
 #include "datafiles/ArchiveWriter.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +9,7 @@
 #include "datafiles/BitWriter.h"
 #include "datafiles/Crc32.h"
 #include "datafiles/MemberCipher.h"
+#include "platform/FileAccess.h"
 
 namespace datafiles {
 
@@ -50,7 +47,7 @@ void sealHeader(std::vector<uint8_t>& out, size_t headerStart) {
 
 uint32_t dosTime(std::time_t t) {
   std::tm local{};
-  if (t == 0 || !localtime_r(&t, &local) || local.tm_year < 80 || local.tm_year > 207)
+  if (t == 0 || !platform::localTime(t, local) || local.tm_year < 80 || local.tm_year > 207)
     return (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
   return (uint32_t(local.tm_year - 80) << 25) | (uint32_t(local.tm_mon + 1) << 21) |
          (uint32_t(local.tm_mday) << 16) | (uint32_t(local.tm_hour) << 11) |
@@ -206,34 +203,10 @@ std::vector<uint8_t> ArchiveWriter::finish() { return state_->finish(); }
 
 bool ArchiveWriter::finishToFile(const std::string& path, std::string* error) {
   const std::vector<uint8_t> bytes = finish();
-  // A new file beside the target (never an existing one, nor through a link), renamed over it
-  // once complete: a failure leaves the target as it was.
-  std::string temporary = path + ".XXXXXX";
-  auto fail = [&](const std::string& what, int code, bool created) {
-    if (created) ::unlink(temporary.c_str());
-    if (error) *error = path + ": " + what + ": " + std::strerror(code);
-    return false;
-  };
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return fail("cannot be created", errno, false);
-  // mkstemp makes the file private; an archive gets the usual permissions.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      const int code = n < 0 ? errno : ENOSPC;
-      ::close(fd);
-      return fail("cannot be written", code, true);
-    }
-    done += size_t(n);
-  }
-  if (::close(fd) != 0) return fail("cannot be written", errno, true);
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) return fail("cannot be replaced", errno, true);
-  return true;
+  std::string why;
+  if (platform::replaceFile(path, bytes.data(), bytes.size(), why)) return true;
+  if (error) *error = path + ": " + why;
+  return false;
 }
 
 }  // namespace datafiles

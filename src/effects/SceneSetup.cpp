@@ -1,5 +1,7 @@
 #include "effects/SceneSetup.h"
 
+#include <GL/gl.h>
+#include <GL/glext.h>
 #include <GL/glu.h>
 
 #include <algorithm>

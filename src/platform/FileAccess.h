@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,15 @@ std::int64_t fileLength(std::FILE* file);
 // Reads the whole file at utf8Path into `bytes`. False, with `bytes` empty, when it cannot be
 // opened or read or is longer than maxBytes (checked before anything is allocated).
 bool readWholeFile(const std::string& utf8Path, std::size_t maxBytes, std::vector<unsigned char>& bytes);
+
+// Writes `size` bytes to a new file beside utf8Path (never an existing file, nor through a link)
+// and moves it over utf8Path once complete, replacing a file there in one step. The new file gets
+// the usual permissions (Unix: 0666 less the umask). On failure the new file is removed, a file
+// at utf8Path stays as it was, and `error` says which step failed and why: "cannot be created:
+// <reason>", "cannot be written: <reason>" or "cannot be replaced: <reason>".
+bool replaceFile(const std::string& utf8Path, const unsigned char* data, std::size_t size, std::string& error);
+
+// The local calendar time of `t` (thread-safe); false when the system cannot tell it.
+bool localTime(std::time_t t, std::tm& local);
 
 }  // namespace platform
