@@ -19,6 +19,7 @@
 #include <sstream>
 
 #include "CommandLine.h"
+#include "MemberPath.h"
 #include "OutputFolder.h"
 #include "Terminal.h"
 #include "datafiles/ArchiveReader.h"
@@ -536,47 +537,6 @@ int test(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   return kSuccess;
 }
 
-// The member's path below the output folder, one plain name per part; nothing, with the reason,
-// when its name is refused.
-std::optional<std::vector<std::string>> memberPath(const std::string& name, std::string& reason) {
-  if (name.empty()) {
-    reason = "refused: the member has an empty name";
-    return std::nullopt;
-  }
-  if (name.find('\0') != std::string::npos) {
-    reason = "refused: the name holds a zero byte";
-    return std::nullopt;
-  }
-  if (name.size() > datafiles::kMaxNameLength) {
-    reason = "refused: the name is " + std::to_string(name.size()) + " bytes long (at most " +
-             std::to_string(datafiles::kMaxNameLength) + ")";
-    return std::nullopt;
-  }
-  if (name[0] == '/' || name[0] == '\\' || (name.size() > 1 && name[1] == ':')) {
-    reason = "refused: the name leads outside the output folder";
-    return std::nullopt;
-  }
-  std::vector<std::string> parts;
-  std::string part;
-  for (size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && name[i] != '/' && name[i] != '\\') {
-      part += name[i];
-      continue;
-    }
-    if (part == "..") {
-      reason = "refused: the name leads outside the output folder";
-      return std::nullopt;
-    }
-    if (!part.empty() && part != ".") parts.push_back(part);
-    part.clear();
-  }
-  if (parts.empty()) {
-    reason = "refused: the name is the output folder itself";
-    return std::nullopt;
-  }
-  return parts;
-}
-
 // A DOS date and time (local time) as calendar time; -1 when it names no time.
 std::time_t fromDosTime(uint32_t dosTime) {
   std::tm t{};
@@ -635,7 +595,7 @@ int extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   options.askPassPhrase = passPhrasePrompt(pass);
   options.wanted = [&](const datafiles::WalkedMember& m) {
     std::string reason;
-    return isAsked(m.name) && memberPath(m.name, reason).has_value();
+    return isAsked(m.name) && memberPath(m.name, systemNameRules(), reason).has_value();
   };
   MemberReport report{out, err, "extract", line.has("quiet"), onTerminal(out)};
   size_t written = 0, skipped = 0;
@@ -644,7 +604,7 @@ int extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!asked.empty()) asked[datafiles::foldMemberName(m.name)].second = true;
     const std::string shown = shownName(m.name);
     std::string reason;
-    const std::optional<std::vector<std::string>> parts = memberPath(m.name, reason);
+    const std::optional<std::vector<std::string>> parts = memberPath(m.name, systemNameRules(), reason);
     if (!parts) {
       report.done(m.index, shown, false, reason);
       return true;
