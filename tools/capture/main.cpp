@@ -16,6 +16,7 @@
 #include "CaptureOptions.h"
 #include "FrameReadback.h"
 #include "FrameTiming.h"
+#include "FrameWriter.h"
 #include "OutputFiles.h"
 #include "VideoEncoder.h"
 #include "app/ContentSearch.h"
@@ -160,33 +161,48 @@ int runCapture(capture::CaptureOptions options) {
                  draws.size(), options.width, options.height, content::renderPathName(content.renderPath));
     app::Progress progress(static_cast<int64_t>(draws.size()), now());
     bool stopped = false;
-    int64_t videoFrames = 0;
-    std::vector<std::string> written;
+    // Frame n is read back while frame n + 1 draws, and turned into the video and the stills on
+    // the writer's thread meanwhile.
+    platform::WindowSystem* system = window.windowSystem();
+    PipelinedReader reader(options.width, options.height,
+                           [system](const char* name) { return system->procAddress(name); });
+    FrameWriter writer(video ? &encoder : nullptr, options.width, options.height);
+    FrameJob pending;  // the frame being read back
+    auto handOver = [&](std::vector<uint8_t>* bytes) {
+        pending.bgra.swap(*bytes);
+        return writer.push(std::move(pending));
+    };
+    std::vector<uint8_t> bytes;
+    const double loopStart = now();
     for (const DrawStep& draw : draws) {
         pumpAndKeepSize();
-        if (interrupted || window.quitRequested || window.keys[kEscapeKey]) {
+        if (interrupted || window.quitRequested || window.keys[kEscapeKey] || writer.failed()) {
             stopped = true;
             break;
         }
         glDepthMask(GL_TRUE);  // as the live loop: every frame starts with depth writes on
         content.drawFrame(draw.ms);
-        const RgbImage image = readFrame(options.width, options.height);
+        const bool previous = reader.start(&bytes);
         window.present();
-        if (draw.videoFrame >= 0 && !encoder.writeFrame(image.pixels.data(), image.pixels.size(), &error)) {
-            std::fprintf(stderr, "\n");
-            encoder.finish(&error);
-            return fail("the video stopped at frame " + std::to_string(draw.videoFrame) + ": " + error);
-        }
-        if (draw.videoFrame >= 0) ++videoFrames;
-        for (size_t still : draw.stills) {
-            if (!writePng(options.stills[still].path, image, &error)) return fail(error);
-            written.push_back(options.stills[still].path);
-        }
+        if (previous && !handOver(&bytes)) break;
+        pending = FrameJob{};
+        pending.videoFrame = draw.videoFrame;
+        for (size_t still : draw.stills) pending.stillPaths.push_back(options.stills[still].path);
         progress.frameDone(draw.ms, now());
         if (progress.due(now(), terminal ? 0.25 : 10.0))
             std::fprintf(stderr, terminal ? "\r%s\033[K" : "%s\n", progress.line().c_str());
     }
+    if (reader.take(&bytes)) handOver(&bytes);
+    const bool writesDone = writer.drain(&error);
+    const double elapsed = now() - loopStart;
     std::fprintf(stderr, terminal ? "\r%s\033[K\n" : "%s\n", progress.line().c_str());
+    if (!writesDone) {
+        std::string ignored;
+        encoder.finish(&ignored);
+        return fail(error);
+    }
+    const int64_t videoFrames = writer.videoFrames();
+    std::vector<std::string> written = writer.stillsWritten();
     if (!contentErrors.empty()) return reportContentErrors();
 
     if (stopped && video && videoFrames == 0) {
@@ -198,7 +214,6 @@ int runCapture(capture::CaptureOptions options) {
     }
     if (video) {
         if (!encoder.finish(&error)) return fail("the video was not finished: " + error);
-        const double elapsed = progress.elapsedSeconds();
         std::fprintf(stderr, "%s %lld frames in %.2f s (%.1f fps, %.2fx real time)\n",
                      stopped ? "stopped after" : "captured", static_cast<long long>(videoFrames), elapsed,
                      elapsed > 0 ? videoFrames / elapsed : 0.0,

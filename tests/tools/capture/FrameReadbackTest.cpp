@@ -36,3 +36,72 @@ TEST_F(GlTest, ReadFrameTurnsRowsTopDownInRgbOrder) {
 }
 
 }  // namespace
+
+namespace {
+
+// Three different frames: colour bands and a smooth-shaded triangle whose every pixel differs
+// from its neighbours' (so that a row turned or a channel swapped shows).
+void drawTestFrame(int k) {
+    glViewport(0, 0, 640, 480);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.1f * k, 0.2f, 0.05f * (3 - k), 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, 640, 0, 480, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glShadeModel(GL_SMOOTH);
+    glBegin(GL_TRIANGLES);
+    glColor3f(1, 0, 0.3f * k);
+    glVertex2f(10.0f + 50 * k, 5);
+    glColor3f(0, 1, 0);
+    glVertex2f(630, 240.0f + 30 * k);
+    glColor3f(0.2f, 0, 1);
+    glVertex2f(40, 475);
+    glEnd();
+    glEnable(GL_SCISSOR_TEST);
+    fillRect(0, 470 - 10 * k, 640, 3, 1, 1, 0);
+    glDisable(GL_SCISSOR_TEST);
+}
+
+// The pipelined reader hands each frame over one frame late (at the next start, the last at
+// take); turned into RGB its bytes are exactly the picture readFrame reads, with and without
+// pixel buffer objects.
+TEST_F(GlTest, PipelinedReadsGiveTheFramesReadFrameGives) {
+    for (const bool pixelBuffers : {true, false}) {
+        SCOPED_TRACE(pixelBuffers ? "pixel buffer objects" : "direct reads");
+        platform::GlSurface* surface = testsupport::glSurface();
+        capture::PipelinedReader::ProcAddress lookUp;
+        if (pixelBuffers) lookUp = [surface](const char* name) { return surface->procAddress(name); };
+        capture::PipelinedReader reader(640, 480, lookUp);
+        if (pixelBuffers) {
+            EXPECT_TRUE(reader.pipelined()) << "the test GL has pixel buffer objects";
+        }
+        EXPECT_EQ(reader.frameBytes(), 640u * 480u * 4u);
+        std::vector<capture::RgbImage> expected, got;
+        std::vector<uint8_t> bytes;
+        EXPECT_FALSE(reader.take(&bytes)) << "nothing started yet";
+        for (int k = 0; k < 3; ++k) {
+            drawTestFrame(k);
+            expected.push_back(capture::readFrame(640, 480));
+            const bool previous = reader.start(&bytes);
+            EXPECT_EQ(previous, k > 0) << k;
+            if (previous) got.push_back(capture::bgraBottomUpToRgb(bytes.data(), 640, 480));
+            drawTestFrame(3);  // the next frame's drawing must not reach the one being read
+        }
+        ASSERT_TRUE(reader.take(&bytes));
+        got.push_back(capture::bgraBottomUpToRgb(bytes.data(), 640, 480));
+        EXPECT_FALSE(reader.take(&bytes)) << "each frame is handed over once";
+        expectNoGlError("pipelined reads");
+        ASSERT_EQ(got.size(), 3u);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(got[k].width, 640);
+            EXPECT_EQ(got[k].height, 480);
+            EXPECT_TRUE(got[k].pixels == expected[k].pixels) << "frame " << k;
+        }
+        EXPECT_FALSE(expected[0].pixels == expected[1].pixels) << "the frames differ";
+    }
+}
+
+}  // namespace
