@@ -5,9 +5,10 @@
 # GDI, so there is no fontconfig; the content generator and the benchmarks are Linux-only.
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a)
 
-# windows.h without the parts that clash (rpcndr.h's `boolean` against jpeglib.h's), and M_PI from
-# math.h, which MinGW's strict C++17 mode hides.
-add_compile_definitions(WIN32_LEAN_AND_MEAN _USE_MATH_DEFINES)
+# windows.h without the parts that clash (rpcndr.h's `boolean` against jpeglib.h's), M_PI from
+# math.h, which MinGW's strict C++17 mode hides, and a 64-bit off_t as on Linux (libmpg123 is built
+# with it: its header then names the DLL's mpg123_open_64, mpg123_seek_64, ...).
+add_compile_definitions(WIN32_LEAN_AND_MEAN _USE_MATH_DEFINES _FILE_OFFSET_BITS=64)
 
 # The release zip's name (and its one folder's): vorthalimex-<version>-win64, or -win32.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -54,6 +55,14 @@ endfunction()
 # and each chooses its subsystem (the show a window, the tools the console).
 vx_static_package(SDL2 sdl2 DROP -lSDL2main -Dmain=SDL_main -mwindows -lmingw32)
 vx_static_package(MPG123 libmpg123)
+# libmpg123 is the one library linked as a DLL (LGPL 2.1: a user may swap in their own build). It
+# goes next to the programs and tests in <build>/bin, as it does in the zip.
+get_filename_component(vx_mpg123_bin "${MPG123_LIBDIR}/../bin" ABSOLUTE)
+file(GLOB VX_WINDOWS_DLLS "${vx_mpg123_bin}/*mpg123*.dll")
+if(NOT VX_WINDOWS_DLLS)
+  message(FATAL_ERROR "No libmpg123 DLL in ${vx_mpg123_bin}: run scripts/windows-deps again")
+endif()
+file(COPY ${VX_WINDOWS_DLLS} DESTINATION ${CMAKE_BINARY_DIR}/bin)
 vx_static_package(PNG libpng)
 vx_static_package(FREETYPE freetype2)
 find_package(JPEG REQUIRED)

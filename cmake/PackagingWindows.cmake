@@ -6,13 +6,8 @@
 # `cmake --install` puts the same files in one folder.
 install(TARGETS vorthalimex vorthalimex-capture vxar RUNTIME DESTINATION .)
 
-# libmpg123 is the one library linked as a DLL (LGPL 2.1: a user may swap in their own build).
-get_filename_component(vx_mpg123_bin "${MPG123_LIBDIR}/../bin" ABSOLUTE)
-file(GLOB vx_shipped_dlls "${vx_mpg123_bin}/*mpg123*.dll")
-if(NOT vx_shipped_dlls)
-  message(FATAL_ERROR "No libmpg123 DLL in ${vx_mpg123_bin}: run scripts/windows-deps again")
-endif()
-install(FILES ${vx_shipped_dlls} DESTINATION .)
+# The DLLs the programs load that Windows does not have (cmake/DependenciesWindows.cmake).
+install(FILES ${VX_WINDOWS_DLLS} DESTINATION .)
 
 install(DIRECTORY ${VX_RUN_DIR}/data DESTINATION .
         FILES_MATCHING PATTERN "*.jpg" PATTERN "*.ob3" PATTERN "*.mp3")

@@ -1,6 +1,7 @@
 #pragma once
 // Reading GL state back in the asset tests.
 #include <GL/gl.h>
+#include <GL/glext.h>  // GL_NORMAL_MAP (GL 1.3), which not every gl.h declares
 
 #include <array>
 #include <cstdint>

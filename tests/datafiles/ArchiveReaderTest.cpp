@@ -8,6 +8,7 @@
 #include "ArchiveTestBuilder.h"
 #include "datafiles/ArchiveReaderState.h"
 #include "datafiles/ArchiveWriter.h"
+#include "support/TempFiles.h"
 
 using namespace archivetest;
 
@@ -276,8 +277,7 @@ struct WalkRecord {
 WalkRecord walk(const Bytes& archive, datafiles::WalkOptions options = {}) {
   WalkRecord record;
   Bytes copy = archive;
-  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
-  if (!f) throw std::runtime_error("fmemopen failed");
+  std::FILE* f = testsupport::openBytes(copy);
   record.result = datafiles::walkArchive(f, options, [&](const datafiles::WalkedMember& m) {
     EXPECT_EQ(m.index, record.members.size());
     record.members.push_back({m.name, m.outcome, m.data ? Bytes(m.data, m.data + m.size) : Bytes()});
@@ -496,7 +496,7 @@ TEST(ArchiveWalk, EndsAtDamageAndSaysWhere) {
   // The callback may stop the walk.
   size_t seen = 0;
   Bytes copy = good.bytes;
-  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+  std::FILE* f = testsupport::openBytes(copy);
   const datafiles::WalkResult stopped = datafiles::walkArchive(f, {}, [&](const auto&) { return ++seen < 1; });
   std::fclose(f);
   EXPECT_EQ(stopped.end, WalkEnd::Stopped);

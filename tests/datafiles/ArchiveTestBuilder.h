@@ -16,6 +16,7 @@
 #include "datafiles/ArchiveReaderState.h"
 #include "datafiles/Crc32.h"
 #include "datafiles/MemberCipher.h"
+#include "support/TempFiles.h"
 
 namespace archivetest {
 
@@ -506,8 +507,7 @@ struct Extracted {
 inline Extracted extract(const Bytes& archive, const std::string& name, const char* passPhrase = nullptr) {
   Extracted e;
   Bytes copy = archive;
-  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
-  if (!f) throw std::runtime_error("fmemopen failed");
+  std::FILE* f = testsupport::openBytes(copy);
   uint8_t* data = reinterpret_cast<uint8_t*>(1);
   e.result = datafiles::extractMember(name, f, passPhrase, data, e.size);
   std::fclose(f);
@@ -525,9 +525,7 @@ inline Bytes decodePacked(const Bytes& packed, uint32_t size) {
   datafiles::ArchiveReaderState state;
   state.window.reset(new uint8_t[datafiles::kWindowSize]());
   Bytes copy = packed;
-  copy.push_back(0);  // fmemopen needs a non-empty buffer
-  std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
-  if (!f) throw std::runtime_error("fmemopen failed");
+  std::FILE* f = testsupport::openBytes(copy);
   state.archive = f;
   state.fileHeader.unpSize = size;
   state.fileHeader.flags = 0x8000;

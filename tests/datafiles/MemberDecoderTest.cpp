@@ -9,6 +9,7 @@
 #include "ArchiveTestBuilder.h"
 #include "datafiles/ArchiveReaderState.h"
 #include "datafiles/MemberDecoder.h"
+#include "support/TempFiles.h"
 
 using namespace archivetest;
 using datafiles::ArchiveReaderState;
@@ -24,8 +25,7 @@ class Decoder {
 
   Bytes run(const Bytes& packed, uint32_t unpSize, bool continuesSolid = false, bool deliver = true) {
     Bytes copy = packed;
-    copy.resize(copy.size() + 1);  // fmemopen needs a non-empty buffer
-    std::FILE* f = fmemopen(copy.data(), copy.size(), "rb");
+    std::FILE* f = testsupport::openBytes(copy);
     state.archive = f;
     state.fileHeader.unpSize = unpSize;
     state.fileHeader.flags = continuesSolid ? 0x8010 : 0x8000;

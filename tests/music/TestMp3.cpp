@@ -3,6 +3,7 @@
 #include <lame/lame.h>
 
 #include "music/Mp3Stream.h"
+#include "support/TempFiles.h"
 
 #include <cmath>
 #include <cstdio>
@@ -88,9 +89,7 @@ std::vector<std::int16_t> readSamples(const std::string& path) {
 }
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vx-test-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary directory");
-    path_ = pattern;
+    path_ = testsupport::makeTempDir("vx-test-");
 }
 
 TempDir::~TempDir() {

@@ -8,14 +8,14 @@
 #include <fstream>
 #include <string>
 
+#include "support/TempFiles.h"
+
 namespace {
 
 class OutputFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/capture-outputs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = testsupport::makeTempDir("capture-outputs-");
         existing = dir + "/existing.mp4";
         std::ofstream(existing) << "keep me";
     }
