@@ -127,17 +127,17 @@ struct Tessellation {
     std::vector<const GLdouble*> triangles;        // three corners per triangle
     bool failed = false;
 
-    static void GLAPIENTRY onBegin(GLenum, void*) {}
-    static void GLAPIENTRY onEdgeFlag(GLboolean, void*) {}  // asks for separate triangles only
-    static void GLAPIENTRY onVertex(void* vertex, void* user) {
+    static void APIENTRY onBegin(GLenum, void*) {}
+    static void APIENTRY onEdgeFlag(GLboolean, void*) {}  // asks for separate triangles only
+    static void APIENTRY onVertex(void* vertex, void* user) {
         static_cast<Tessellation*>(user)->triangles.push_back(static_cast<const GLdouble*>(vertex));
     }
-    static void GLAPIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* user) {
+    static void APIENTRY onCombine(GLdouble coords[3], void*[4], GLfloat[4], void** out, void* user) {
         auto* self = static_cast<Tessellation*>(user);
         self->vertices.push_back({coords[0], coords[1], coords[2]});
         *out = self->vertices.back().data();
     }
-    static void GLAPIENTRY onError(GLenum, void* user) { static_cast<Tessellation*>(user)->failed = true; }
+    static void APIENTRY onError(GLenum, void* user) { static_cast<Tessellation*>(user)->failed = true; }
 };
 
 // Triangles covering the outline's filled area under the non-zero winding rule, each
@@ -149,7 +149,7 @@ std::vector<std::array<Point, 3>> tessellate(const std::vector<Contour>& contour
     }
     GLUtesselator* tess = gluNewTess();
     if (tess == nullptr) return {};
-    using Callback = _GLUfuncptr;
+    using Callback = void(APIENTRY*)();  // GLU's callback type on every system
     gluTessCallback(tess, GLU_TESS_BEGIN_DATA, reinterpret_cast<Callback>(&Tessellation::onBegin));
     gluTessCallback(tess, GLU_TESS_EDGE_FLAG_DATA, reinterpret_cast<Callback>(&Tessellation::onEdgeFlag));
     gluTessCallback(tess, GLU_TESS_VERTEX_DATA, reinterpret_cast<Callback>(&Tessellation::onVertex));
