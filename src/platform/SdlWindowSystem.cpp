@@ -20,7 +20,7 @@ public:
         if (window_) SDL_DestroyWindow(window_);
     }
 
-    explicit SdlWindowSystem(bool requireDisplay) : requireDisplay_(requireDisplay) {}
+    SdlWindowSystem(bool requireDisplay, bool stayHidden) : requireDisplay_(requireDisplay), stayHidden_(stayHidden) {}
 
     bool createWindow(const std::string& title, int width, int height) override {
         if (!initSdlVideo(&error_)) return false;
@@ -56,9 +56,11 @@ public:
             error_ = SDL_GetError();
             return ContextResult::NotCurrent;
         }
-        SDL_ShowWindow(window_);
-        SDL_RaiseWindow(window_);
-        SDL_SetWindowInputFocus(window_);
+        if (!stayHidden_) {
+            SDL_ShowWindow(window_);
+            SDL_RaiseWindow(window_);
+            SDL_SetWindowInputFocus(window_);
+        }
         return ContextResult::Ok;
     }
 
@@ -103,6 +105,7 @@ public:
             SDL_SetWindowPosition(window_, rect.left + left, rect.top + top);
             SDL_SetWindowSize(window_, rect.width() - left - right, rect.height() - top - bottom);
         }
+        if (stayHidden_) return;
         SDL_ShowWindow(window_);
         // Leaving or entering full screen may unmap the window, and X then drops the keyboard
         // focus that createContext gave it.
@@ -170,6 +173,7 @@ public:
 
 private:
     const bool requireDisplay_;
+    const bool stayHidden_;  // never shown: drawn into and read back only
     SDL_Window* window_ = nullptr;
     SDL_GLContext context_ = nullptr;
     std::string error_;
@@ -178,13 +182,9 @@ private:
 }  // namespace
 
 std::unique_ptr<WindowSystem> createSdlWindowSystem(bool requireDisplay) {
-    return std::make_unique<SdlWindowSystem>(requireDisplay);
+    return std::make_unique<SdlWindowSystem>(requireDisplay, false);
 }
 
-std::unique_ptr<WindowSystem> createOffscreenWindowSystem() {
-    // A hint of normal priority: SDL_VIDEODRIVER in the environment still wins.
-    if (!(SDL_WasInit(SDL_INIT_VIDEO) & SDL_INIT_VIDEO)) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
-    return std::make_unique<SdlWindowSystem>(false);
-}
+std::unique_ptr<WindowSystem> createHiddenSdlWindowSystem() { return std::make_unique<SdlWindowSystem>(false, true); }
 
 }  // namespace platform

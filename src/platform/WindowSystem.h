@@ -94,11 +94,13 @@ public:
 // Without it, an off-screen GL context serves (for rendering that nobody watches live).
 std::unique_ptr<WindowSystem> createSdlWindowSystem(bool requireDisplay = true);
 
-// The window services over SDL's off-screen video driver: the window and its GL context (Mesa's
-// EGL) draw into memory, with no display and no X server involved, so nothing that happens to a
-// display (a virtual one killed by Ctrl+C with everything else) can end the rendering. For
-// rendering that nobody watches live. Must be the process's first use of SDL video to take
-// effect; SDL_VIDEODRIVER set in the environment still wins.
+// The window services for rendering that nobody watches live (OffscreenWindow<System>.cpp). On
+// Unix, SDL's off-screen video driver: the window and its GL context (Mesa's EGL) draw into
+// memory, with no display and no X server involved, so nothing that happens to a display (a
+// virtual one killed by Ctrl+C with everything else) can end the rendering; it must be the
+// process's first use of SDL video to take effect, and SDL_VIDEODRIVER set in the environment
+// still wins. On Windows, which has no off-screen driver, a window of the desktop's that is never
+// shown.
 std::unique_ptr<WindowSystem> createOffscreenWindowSystem();
 
 }  // namespace platform
