@@ -35,6 +35,9 @@ bool readWholeFile(const std::string& utf8Path, std::size_t maxBytes, std::vecto
 // <reason>", "cannot be written: <reason>" or "cannot be replaced: <reason>".
 bool replaceFile(const std::string& utf8Path, const unsigned char* data, std::size_t size, std::string& error);
 
+// The stream's file's last modification time; -1 when the system cannot tell it.
+std::time_t fileModifiedTime(std::FILE* file);
+
 // The local calendar time of `t` (thread-safe); false when the system cannot tell it.
 bool localTime(std::time_t t, std::tm& local);
 

@@ -48,6 +48,11 @@ bool replaceFile(const std::string& utf8Path, const unsigned char* data, std::si
     return true;
 }
 
+std::time_t fileModifiedTime(std::FILE* file) {
+    struct stat st {};
+    return fstat(fileno(file), &st) == 0 ? st.st_mtime : std::time_t(-1);
+}
+
 bool localTime(std::time_t t, std::tm& local) { return localtime_r(&t, &local) != nullptr; }
 
 }  // namespace platform

@@ -103,6 +103,11 @@ bool replaceFile(const std::string& utf8Path, const unsigned char* data, std::si
     return true;
 }
 
+std::time_t fileModifiedTime(std::FILE* file) {
+    struct _stat64 st {};
+    return _fstat64(_fileno(file), &st) == 0 ? static_cast<std::time_t>(st.st_mtime) : std::time_t(-1);
+}
+
 bool localTime(std::time_t t, std::tm& local) { return localtime_s(&local, &t) == 0; }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #include "ArchiveCommands.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +22,7 @@
 #include "Terminal.h"
 #include "datafiles/ArchiveReader.h"
 #include "datafiles/ArchiveWriter.h"
+#include "platform/FileAccess.h"
 
 namespace archivetool {
 
@@ -247,35 +246,30 @@ bool collectInputs(const std::vector<std::string>& paths, std::vector<Input>& in
 }
 
 // The whole file, its size checked before the buffer is made. False with the reason in `error`.
-bool readWhole(const fs::path& path, std::vector<uint8_t>& bytes, struct stat& st, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+bool readWhole(const fs::path& path, std::vector<uint8_t>& bytes, std::time_t& modified, std::string& error) {
+  std::FILE* file = platform::openFile(path.string(), "rb");
+  if (!file) {
     error = std::strerror(errno);
     return false;
   }
-  bool ok = fstat(fd, &st) == 0;
+  const int64_t size = platform::fileLength(file);
+  modified = platform::fileModifiedTime(file);
+  bool ok = size >= 0;
   if (!ok) error = std::strerror(errno);
-  if (ok && st.st_size > off_t(0xFFFFFFFFu)) {
+  if (ok && size > int64_t(0xFFFFFFFFu)) {
     error = "4 GiB or more (the archive format's limit)";
     ok = false;
   }
   if (ok) {
-    bytes.resize(size_t(st.st_size));
-    size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        error = std::strerror(errno);
-        ok = false;
-        break;
-      }
-      if (n == 0) break;
-      done += size_t(n);
+    bytes.resize(size_t(size));
+    const size_t done = bytes.empty() ? 0 : std::fread(bytes.data(), 1, bytes.size(), file);
+    if (std::ferror(file)) {
+      error = std::strerror(errno);
+      ok = false;
     }
     bytes.resize(done);  // a file that shrank while read
   }
-  ::close(fd);
+  std::fclose(file);
   return ok;
 }
 
@@ -317,9 +311,10 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const std::string archivePath = line.positional[0];
 
   // The archive's place: never one of the inputs, and not a file of another kind unless asked.
-  struct stat archiveStat {};
-  const bool archiveExists = ::stat(archivePath.c_str(), &archiveStat) == 0;
-  if (archiveExists && S_ISDIR(archiveStat.st_mode)) {
+  std::error_code statusError;
+  const fs::file_status archiveStatus = fs::status(archivePath, statusError);
+  const bool archiveExists = fs::exists(archiveStatus);
+  if (fs::is_directory(archiveStatus)) {
     err << "vxar create: " << quoted(archivePath) << " is a folder\n";
     return kFailed;
   }
@@ -328,9 +323,8 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kFailed;
   if (archiveExists) {
     for (const Input& input : inputs) {
-      struct stat st {};
-      if (::stat(input.file.c_str(), &st) == 0 && st.st_dev == archiveStat.st_dev &&
-          st.st_ino == archiveStat.st_ino) {
+      std::error_code ec;
+      if (fs::equivalent(input.file, archivePath, ec)) {
         err << "vxar create: the archive " << quoted(archivePath) << " is also an input ("
             << quoted(input.file.string()) << "): refused\n";
         return kFailed;
@@ -374,14 +368,14 @@ int create(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::vector<uint8_t> bytes;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const Input& input = inputs[i];
-    struct stat st {};
+    std::time_t modified = -1;
     std::string error;
-    if (!readWhole(input.file, bytes, st, error)) {
+    if (!readWhole(input.file, bytes, modified, error)) {
       err << "vxar create: cannot read " << quoted(input.file.string()) << ": " << error << "\n";
       return kFailed;
     }
     datafiles::MemberOptions member;
-    member.modified = st.st_mtime;
+    member.modified = modified;
     prefix = "[" + std::to_string(i + 1) + "/" + std::to_string(inputs.size()) + "] " + escaped(input.name) + " ... ";
     if (!quiet) out << prefix;
     if (!quiet && terminal) out << std::flush;  // the name shows while the member is packed

@@ -1,8 +1,10 @@
 #pragma once
 // Writes extracted members below one output folder without ever following a symbolic link below
-// it: every folder on a member's path is opened with O_NOFOLLOW from the one above it (openat),
-// missing ones are made, and new files are created with O_EXCL, so neither a link already in the
-// folder nor one swapped in meanwhile can carry a write elsewhere. An existing file is replaced
+// it. On Unix every folder on a member's path is opened with O_NOFOLLOW from the one above it
+// (openat), missing ones are made, and new files are created with O_EXCL, so neither a link
+// already in the folder nor one swapped in meanwhile can carry a write elsewhere. On Windows a
+// folder or file that is a reparse point (a symbolic link or a junction) is refused, and new files
+// are created only where no file was (OutputFolder<System>.cpp). An existing file is replaced
 // only when asked, by renaming a new file over it (a link in its place is replaced, not followed).
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +35,8 @@ class OutputFolder {
                std::time_t modified, ExistingFiles existing, std::string& reason);
 
  private:
-  int root_ = -1;
+  int root_ = -1;          // Unix: the folder's descriptor
+  std::string rootPath_;   // Windows: the folder's path
 };
 
 }  // namespace archivetool

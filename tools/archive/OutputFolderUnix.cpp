@@ -1,3 +1,4 @@
+// The output folder on Unix: every folder opened with O_NOFOLLOW from the one above (openat).
 #include "OutputFolder.h"
 
 #include <fcntl.h>
