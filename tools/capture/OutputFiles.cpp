@@ -1,27 +1,31 @@
 #include "OutputFiles.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <set>
+
+#include "platform/FileAccess.h"
 
 namespace capture {
 
+namespace fs = std::filesystem;
+
 std::string absolutePath(const std::string& path) {
-    if (path.empty() || path[0] == '/') return path;
-    std::string dir(4096, '\0');
-    if (!getcwd(&dir[0], dir.size())) return path;
-    dir.resize(std::strlen(dir.c_str()));
-    return dir + "/" + path;
+    if (path.empty()) return path;
+    const fs::path given = fs::u8path(path);
+    if (given.is_absolute()) return path;
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(given, ec);
+    return ec ? path : absolute.u8string();
 }
 
 bool checkOutputPath(const std::string& path, bool overwrite, std::string* error) {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(fs::u8path(path), ec);
+    if (fs::exists(status)) {
+        if (fs::is_directory(status)) {
             *error = "cannot write " + path + ": it is a directory";
             return false;
         }
@@ -29,21 +33,21 @@ bool checkOutputPath(const std::string& path, bool overwrite, std::string* error
             *error = path + " already exists (give --overwrite to replace it)";
             return false;
         }
-        const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd < 0) {
+        std::FILE* file = platform::openFile(path, "r+b");  // writable, left as it is
+        if (!file) {
             *error = "cannot write " + path + ": " + std::strerror(errno);
             return false;
         }
-        close(fd);
+        std::fclose(file);
         return true;
     }
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
+    std::FILE* file = platform::openFile(path, "wb");
+    if (!file) {
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    close(fd);
-    unlink(path.c_str());
+    std::fclose(file);
+    fs::remove(fs::u8path(path), ec);
     return true;
 }
 

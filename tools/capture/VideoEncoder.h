@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ struct VideoSettings {
 };
 
 // Looks for an executable named name in the directories of PATH (or takes name as it stands
-// when it holds a '/'). Returns its path, or an empty string when there is none.
+// when it holds a separator; Windows adds ".exe"). Returns its path, or an empty string when
+// there is none.
 std::string findProgram(const std::string& name);
 
 // What the user should do when ffmpeg is missing.
@@ -50,8 +52,9 @@ public:
     bool finish(std::string* error);
 
 private:
-    pid_t child_ = -1;
-    int pipe_ = -1;
+    pid_t child_ = -1;              // Unix: ffmpeg's process
+    int pipe_ = -1;                 // Unix: the pipe's writing end
+    std::FILE* stream_ = nullptr;   // Windows: the pipe to ffmpeg (_wpopen)
 };
 
 }  // namespace capture

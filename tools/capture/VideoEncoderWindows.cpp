@@ -1,0 +1,102 @@
+// ffmpeg on Windows: ffmpeg.exe found on PATH, started through the command processor with a pipe
+// in binary mode (_wpopen "wb"), so that no byte of a frame is taken for a line end.
+#include <windows.h>
+
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+#include <filesystem>
+
+#include "VideoEncoder.h"
+
+namespace capture {
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int length = static_cast<int>(utf8.size());
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    std::wstring text(static_cast<size_t>(count > 0 ? count : 0), L'\0');
+    if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &text[0], count);
+    return text;
+}
+
+bool isFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(path), ec);
+}
+
+}  // namespace
+
+std::string findProgram(const std::string& name) {
+    const std::string file = name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0 ? name : name + ".exe";
+    if (name.find_first_of("/\\:") != std::string::npos) return isFile(file) ? file : std::string();
+    const char* path = std::getenv("PATH");
+    const std::string dirs = path ? path : "";
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        size_t end = dirs.find(';', begin);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = end > begin ? dirs.substr(begin, end - begin) : ".";
+        const std::string candidate = dir + "\\" + file;
+        if (isFile(candidate)) return candidate;
+        begin = end + 1;
+    }
+    return std::string();
+}
+
+std::string missingFfmpegMessage() {
+    return "ffmpeg.exe was not found on PATH; the video is made with it: put the folder that holds "
+           "ffmpeg.exe on PATH, or make stills only with --still";
+}
+
+bool VideoEncoder::start(const VideoSettings& settings, std::string* error) {
+    const std::string program = findProgram("ffmpeg");
+    if (program.empty()) {
+        *error = missingFfmpegMessage();
+        return false;
+    }
+    // Every argument in quotes (no Windows name holds one), the whole line in one more pair,
+    // which the command processor takes off.
+    std::string line = "\"";
+    for (const std::string& a : ffmpegArguments(program, settings)) line += (line.size() > 1 ? " \"" : "\"") + a + "\"";
+    line += "\"";
+    std::fflush(nullptr);
+    stream_ = _wpopen(wide(line).c_str(), L"wb");
+    if (!stream_) {
+        *error = "cannot start " + program + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool VideoEncoder::writeFrame(const uint8_t* rgb, size_t size, std::string* error) {
+    if (!stream_) {
+        *error = "the video encoder is not running";
+        return false;
+    }
+    if (std::fwrite(rgb, 1, size, stream_) != size) {
+        *error = errno == EPIPE || errno == EINVAL ? std::string("ffmpeg stopped taking frames")
+                                                   : std::string("cannot write to ffmpeg: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool VideoEncoder::finish(std::string* error) {
+    if (!stream_) {
+        *error = "the video encoder is not running";
+        return false;
+    }
+    const int status = _pclose(stream_);
+    stream_ = nullptr;
+    if (status != 0) {
+        *error = status < 0 ? std::string("cannot wait for ffmpeg: ") + std::strerror(errno)
+                            : "ffmpeg ended with status " + std::to_string(status);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace capture
