@@ -11,13 +11,11 @@
 #include <cstring>
 
 #include "platform/FileAccess.h"
+#include "platform/WindowsText.h"
 
 namespace platform {
 
-namespace {
-
-// The UTF-16 form of a UTF-8 string; false when it is not valid UTF-8.
-bool toWide(const std::string& utf8, std::wstring& wide) {
+bool toUtf16(const std::string& utf8, std::wstring& wide) {
     wide.clear();
     if (utf8.empty()) return true;
     if (utf8.size() > 0x7fffffff) return false;
@@ -25,11 +23,21 @@ bool toWide(const std::string& utf8, std::wstring& wide) {
     const int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
     if (count <= 0) return false;
     wide.resize(static_cast<std::size_t>(count));
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, &wide[0], count) == count;
+    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, &wide[0], count) == count) return true;
+    wide.clear();
+    return false;
 }
 
-// The system's text for an error code from GetLastError, without its line end.
-std::string systemMessage(DWORD code) {
+std::wstring utf16(const std::string& utf8) {
+    if (utf8.empty() || utf8.size() > 0x7fffffff) return {};
+    const int length = static_cast<int>(utf8.size());
+    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(count > 0 ? count : 0), L'\0');
+    if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &wide[0], count);
+    return wide;
+}
+
+std::string systemMessage(unsigned long code) {
     char* text = nullptr;
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                             FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -41,11 +49,10 @@ std::string systemMessage(DWORD code) {
     return message;
 }
 
-}  // namespace
 
 std::FILE* openFile(const std::string& utf8Path, const char* mode) {
     std::wstring widePath, wideMode;
-    if (!toWide(utf8Path, widePath) || !toWide(mode, wideMode) || widePath.find(L'\0') != std::wstring::npos) {
+    if (!toUtf16(utf8Path, widePath) || !toUtf16(mode, wideMode) || widePath.find(L'\0') != std::wstring::npos) {
         errno = EINVAL;
         return nullptr;
     }
@@ -58,7 +65,7 @@ bool fileSeek(std::FILE* file, std::int64_t offset, int whence) { return _fseeki
 
 bool replaceFile(const std::string& utf8Path, const unsigned char* data, std::size_t size, std::string& error) {
     std::wstring target;
-    if (!toWide(utf8Path, target) || target.empty()) {
+    if (!toUtf16(utf8Path, target) || target.empty()) {
         error = std::string("cannot be created: ") + std::strerror(EINVAL);
         return false;
     }

@@ -9,31 +9,11 @@
 
 #include "OutputFolder.h"
 #include "Terminal.h"
+#include "platform/WindowsText.h"
 
 namespace archivetool {
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int length = static_cast<int>(utf8.size());
-  const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-  std::wstring text(static_cast<size_t>(count > 0 ? count : 0), L'\0');
-  if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &text[0], count);
-  return text;
-}
-
-std::string systemMessage(DWORD code) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-      reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 && text ? std::string(text, length) : "error " + std::to_string(code);
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-    message.pop_back();
-  return message;
-}
 
 std::string joined(const std::vector<std::string>& parts, size_t count) {
   std::string path;
@@ -92,13 +72,13 @@ bool OutputFolder::open(const std::string& path, std::string& error) {
 OutputFolder::Result OutputFolder::write(const std::vector<std::string>& parts, const uint8_t* data,
                                          size_t size, std::time_t modified, ExistingFiles existing,
                                          std::string& reason) {
-  std::wstring dir = wide(rootPath_);
+  std::wstring dir = platform::utf16(rootPath_);
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    dir += L"\\" + wide(parts[i]);
+    dir += L"\\" + platform::utf16(parts[i]);
     DWORD attributes = GetFileAttributesW(dir.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       if (!CreateDirectoryW(dir.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
-        reason = "cannot make the folder " + joined(parts, i + 1) + ": " + systemMessage(GetLastError());
+        reason = "cannot make the folder " + joined(parts, i + 1) + ": " + platform::systemMessage(GetLastError());
         return Result::Failed;
       }
       attributes = GetFileAttributesW(dir.c_str());
@@ -109,12 +89,12 @@ OutputFolder::Result OutputFolder::write(const std::vector<std::string>& parts, 
     }
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       reason = "cannot open the folder " + joined(parts, i + 1) + ": " +
-               (attributes == INVALID_FILE_ATTRIBUTES ? systemMessage(GetLastError()) : "not a folder");
+               (attributes == INVALID_FILE_ATTRIBUTES ? platform::systemMessage(GetLastError()) : "not a folder");
       return Result::Failed;
     }
   }
 
-  const std::wstring target = dir + L"\\" + wide(parts.back());
+  const std::wstring target = dir + L"\\" + platform::utf16(parts.back());
   const std::string shown = joined(parts, parts.size());
   std::wstring created = target;  // the name the data goes to first
   HANDLE file = createNew(created);
@@ -143,7 +123,7 @@ OutputFolder::Result OutputFolder::write(const std::vector<std::string>& parts, 
     }
   }
   if (file == INVALID_HANDLE_VALUE) {
-    reason = "cannot create " + shown + ": " + systemMessage(GetLastError());
+    reason = "cannot create " + shown + ": " + platform::systemMessage(GetLastError());
     return Result::Failed;
   }
   DWORD error = 0;
@@ -158,7 +138,7 @@ OutputFolder::Result OutputFolder::write(const std::vector<std::string>& parts, 
   }
   if (!ok) {
     DeleteFileW(created.c_str());
-    reason = "cannot write " + shown + ": " + systemMessage(error);
+    reason = "cannot write " + shown + ": " + platform::systemMessage(error);
     return Result::Failed;
   }
   return Result::Written;

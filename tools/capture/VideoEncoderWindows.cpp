@@ -8,19 +8,11 @@
 #include <filesystem>
 
 #include "VideoEncoder.h"
+#include "platform/WindowsText.h"
 
 namespace capture {
 
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int length = static_cast<int>(utf8.size());
-    const int count = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
-    std::wstring text(static_cast<size_t>(count > 0 ? count : 0), L'\0');
-    if (count > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &text[0], count);
-    return text;
-}
 
 bool isFile(const std::string& path) {
     std::error_code ec;
@@ -63,7 +55,7 @@ bool VideoEncoder::start(const VideoSettings& settings, std::string* error) {
     for (const std::string& a : ffmpegArguments(program, settings)) line += (line.size() > 1 ? " \"" : "\"") + a + "\"";
     line += "\"";
     std::fflush(nullptr);
-    stream_ = _wpopen(wide(line).c_str(), L"wb");
+    stream_ = _wpopen(platform::utf16(line).c_str(), L"wb");
     if (!stream_) {
         *error = "cannot start " + program + ": " + std::strerror(errno);
         return false;
