@@ -247,7 +247,7 @@ bool collectInputs(const std::vector<std::string>& paths, std::vector<Input>& in
 
 // The whole file, its size checked before the buffer is made. False with the reason in `error`.
 bool readWhole(const fs::path& path, std::vector<uint8_t>& bytes, std::time_t& modified, std::string& error) {
-  std::FILE* file = platform::openFile(path.string(), "rb");
+  std::FILE* file = platform::openFile(path.u8string(), "rb");
   if (!file) {
     error = std::strerror(errno);
     return false;
@@ -275,7 +275,7 @@ bool readWhole(const fs::path& path, std::vector<uint8_t>& bytes, std::time_t& m
 
 // Whether the file starts with an archive marker.
 bool looksLikeArchive(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = platform::openFile(path, "rb");
   if (!f) return false;
   char marker[7] = {};
   const bool read = std::fread(marker, 1, 7, f) == 7;
@@ -571,7 +571,7 @@ int extract(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   };
 
   // The archive must open before the output folder is made.
-  if (std::FILE* probe = std::fopen(archive.c_str(), "rb")) {
+  if (std::FILE* probe = platform::openFile(archive, "rb")) {
     std::fclose(probe);
   } else {
     err << "vxar extract: " << quoted(archive) << " cannot be opened: " << std::strerror(errno) << "\n";
