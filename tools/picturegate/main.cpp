@@ -9,8 +9,10 @@
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "PictureGate.h"
@@ -142,10 +144,10 @@ int main(int argc, char** argv) {
                 if (exists(file)) return fail(file + " exists; not replaced (remove it or pick another --save)");
             }
         }
-        char* absolute = realpath(saveDir.c_str(), nullptr);  // the run directory becomes the working one
-        if (!absolute) return fail("--save " + saveDir + ": " + std::strerror(errno));
-        saveDir = absolute;
-        std::free(absolute);
+        std::error_code error;  // the run directory becomes the working one
+        const std::filesystem::path absolute = std::filesystem::absolute(saveDir, error);
+        if (error) return fail("--save " + saveDir + ": " + error.message());
+        saveDir = absolute.string();
     }
     if (!runDir.empty() && chdir(runDir.c_str()) != 0)
         return fail("cannot enter the run directory " + runDir + ": " + std::strerror(errno));
