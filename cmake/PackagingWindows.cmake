@@ -17,14 +17,14 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt DESTINATION .)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 
 # Licences: scripts/windows-deps leaves each library's texts, Debian's copyright file among them,
-# in <prefix>/share/licenses/<name> (googletest only goes into the tests); zlib and the MinGW-w64
+# in <prefix>/share/licenses/<name> (googletest and LAME only go into the tests); zlib and the MinGW-w64
 # runtime (winpthread is linked in) come from Debian's packages of them.
 foreach(prefix IN LISTS VX_WINDOWS_DEPS_PREFIXES)
   file(GLOB vx_license_files "${prefix}/share/licenses/*/copyright")
   foreach(file IN LISTS vx_license_files)
     get_filename_component(dir ${file} DIRECTORY)
     get_filename_component(name ${dir} NAME)
-    if(NOT name STREQUAL "googletest")
+    if(NOT name MATCHES "^(googletest|lame)$")
       install(DIRECTORY ${dir} DESTINATION licenses)
     endif()
   endforeach()
