@@ -16,7 +16,10 @@ namespace testsupport {
 // A stream to read a copy of `bytes` from (an anonymous temporary file, removed when closed),
 // positioned at the start. Throws std::runtime_error when none can be made.
 inline std::FILE* openBytes(const std::vector<std::uint8_t>& bytes) {
-    std::FILE* f = std::tmpfile();
+    // Windows' C library names its temporary files from a counter of its own, so that test programs
+    // running side by side can reach for the same name: another try takes the next one.
+    std::FILE* f = nullptr;
+    for (int attempt = 0; attempt < 100 && !f; ++attempt) f = std::tmpfile();
     if (!f) throw std::runtime_error("cannot make a temporary file");
     if ((!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) || std::fflush(f) != 0) {
         std::fclose(f);
