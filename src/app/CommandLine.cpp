@@ -35,6 +35,13 @@ bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* o
     int c;
     int longIndex = -1;
     std::string stepOption;  // the first --fps, --from or --to given
+    // "--name=value": a long option given a value, which only a value-less option can refuse.
+    const auto givenAValue = [](const std::string& arg) {
+        return arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos;
+    };
+    const auto takesNoValue = [](const std::string& arg) {
+        return "option '" + arg.substr(0, arg.find('=')) + "' takes no value";
+    };
     // "+": stop at the first argument that is no option; ":": a missing value returns ':'.
     while ((c = getopt_long(argc, argv.data(), "+:h", longOptions, &longIndex)) != -1) {
         switch (c) {
@@ -50,17 +57,21 @@ bool parseProgramOptions(const std::vector<std::string>& args, ProgramOptions* o
                 if (!parseStepOption(name, optarg, &options->step, error)) return false;
                 break;
             }
-            case ':':
-                *error = "option '" + std::string(copies[static_cast<size_t>(optind - 1)]) + "' needs a value";
+            case ':': {
+                // A long option given a value it does not take comes here from BSD-style getopt
+                // (MinGW's), and to the default case from glibc's.
+                const std::string arg = copies[static_cast<size_t>(optind - 1)];
+                *error = givenAValue(arg) ? takesNoValue(arg) : "option '" + arg + "' needs a value";
                 return false;
+            }
             default: {
                 // optopt: 0 for an unknown long option (optind has moved past it), the value of a
                 // long option given a value it does not take, or the unknown short option.
                 const std::string arg = copies[static_cast<size_t>(optind - 1)];
                 if (optopt == 0)
                     *error = "unknown option '" + arg + "'";
-                else if (arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos)
-                    *error = "option '" + arg.substr(0, arg.find('=')) + "' takes no value";
+                else if (givenAValue(arg))
+                    *error = takesNoValue(arg);
                 else
                     *error = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
                 return false;

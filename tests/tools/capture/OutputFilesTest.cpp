@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -66,10 +67,12 @@ TEST_F(OutputFilesTest, NamesAPathGivenTwice) {
 }
 
 TEST(AbsolutePath, AnchorsRelativePathsInTheCurrentDirectory) {
-    char cwd[4096];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    EXPECT_EQ(capture::absolutePath("out/a.mp4"), std::string(cwd) + "/out/a.mp4");
-    EXPECT_EQ(capture::absolutePath("/x/a.mp4"), "/x/a.mp4");
+    // Compared as paths: Windows writes its own separator, and a path is absolute there only
+    // with its drive ("/x" is on the current one).
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    EXPECT_EQ(std::filesystem::path(capture::absolutePath("out/a.mp4")), cwd / "out" / "a.mp4");
+    const std::string absolute = (cwd.root_path() / "x" / "a.mp4").string();
+    EXPECT_EQ(capture::absolutePath(absolute), absolute);
 }
 
 }  // namespace
