@@ -26,7 +26,7 @@ void setLinearFog(const float colour[4], float end);
 // texturing, lighting and light 0 off; its texture matrix loaded with identity. Leaves unit 0
 // active and the model-view matrix selected; unit 1's texture matrix is not touched. Without a
 // multitexture entry point (null) only unit 0, the one in use, is reset.
-using ActiveTextureProc = void (*)(GLenum texture);
+using ActiveTextureProc = void(APIENTRY*)(GLenum texture);
 void resetTextureUnits(ActiveTextureProc activeTexture);
 
 // Multiplies the orbiting camera for scene time t onto the current model-view matrix (it does

@@ -7,8 +7,9 @@
 namespace platform {
 
 struct DrawingSurface {
-    // Selects texture unit 0 or 1 (GL_TEXTURE0_ARB, GL_TEXTURE1_ARB).
-    using ActiveTextureProc = void (*)(GLenum texture);
+    // Selects texture unit 0 or 1 (GL_TEXTURE0_ARB, GL_TEXTURE1_ARB). GL calling convention:
+    // it differs from the C one on 32-bit Windows.
+    using ActiveTextureProc = void(APIENTRY*)(GLenum texture);
 
     int width = 0;   // current drawing size in pixels (the last viewport size)
     int height = 0;

@@ -72,7 +72,7 @@ inline bool isIdentity(const std::array<float, 16>& m) {
 
 // The multitexture entry point as the window would hold it (looked up by name, like the driver
 // hands it out).
-using ActiveTextureProc = void (*)(GLenum);
+using ActiveTextureProc = void(APIENTRY*)(GLenum);
 inline ActiveTextureProc activeTextureProc() {
     return reinterpret_cast<ActiveTextureProc>(testsupport::glSurface()->procAddress("glActiveTextureARB"));
 }

@@ -15,6 +15,21 @@ std::string seconds(double value) {
 
 }  // namespace
 
+std::string findOnPath(const char* path, char listSeparator, char folderSeparator, const std::string& file,
+                       const std::function<bool(const std::string&)>& accept) {
+    const std::string dirs = path ? path : "";
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        size_t end = dirs.find(listSeparator, begin);
+        if (end == std::string::npos) end = dirs.size();
+        const std::string dir = end > begin ? dirs.substr(begin, end - begin) : ".";
+        const std::string candidate = dir + folderSeparator + file;
+        if (accept(candidate)) return candidate;
+        begin = end + 1;
+    }
+    return std::string();
+}
+
 std::vector<std::string> ffmpegArguments(const std::string& program, const VideoSettings& s) {
     const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
     return {

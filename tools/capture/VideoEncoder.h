@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,12 @@ struct VideoSettings {
 // when it holds a separator; Windows adds ".exe"). Returns its path, or an empty string when
 // there is none.
 std::string findProgram(const std::string& name);
+
+// The first folder of `path` (a PATH value: folders parted by listSeparator, an empty one meaning
+// the current folder) in which `file` passes `accept`, as folder + folderSeparator + file; an
+// empty string when there is none. A null or empty `path` holds the current folder only.
+std::string findOnPath(const char* path, char listSeparator, char folderSeparator, const std::string& file,
+                       const std::function<bool(const std::string&)>& accept);
 
 // What the user should do when ffmpeg is missing.
 std::string missingFfmpegMessage();

@@ -34,18 +34,7 @@ std::string describeStatus(int status) {
 
 std::string findProgram(const std::string& name) {
     if (name.find('/') != std::string::npos) return isExecutableFile(name) ? name : std::string();
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "";
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(':', begin);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string dir = end > begin ? dirs.substr(begin, end - begin) : ".";
-        const std::string candidate = dir + "/" + name;
-        if (isExecutableFile(candidate)) return candidate;
-        begin = end + 1;
-    }
-    return std::string();
+    return findOnPath(std::getenv("PATH"), ':', '/', name, isExecutableFile);
 }
 
 std::string missingFfmpegMessage() {

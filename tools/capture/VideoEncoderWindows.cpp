@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <filesystem>
@@ -24,18 +25,7 @@ bool isFile(const std::string& path) {
 std::string findProgram(const std::string& name) {
     const std::string file = name.size() > 4 && name.compare(name.size() - 4, 4, ".exe") == 0 ? name : name + ".exe";
     if (name.find_first_of("/\\:") != std::string::npos) return isFile(file) ? file : std::string();
-    const char* path = std::getenv("PATH");
-    const std::string dirs = path ? path : "";
-    size_t begin = 0;
-    while (begin <= dirs.size()) {
-        size_t end = dirs.find(';', begin);
-        if (end == std::string::npos) end = dirs.size();
-        const std::string dir = end > begin ? dirs.substr(begin, end - begin) : ".";
-        const std::string candidate = dir + "\\" + file;
-        if (isFile(candidate)) return candidate;
-        begin = end + 1;
-    }
-    return std::string();
+    return findOnPath(std::getenv("PATH"), ';', '\\', file, isFile);
 }
 
 std::string missingFfmpegMessage() {
