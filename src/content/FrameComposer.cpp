@@ -76,7 +76,9 @@ void DemoContent::renderScenes(int ms, const FrameTimes& times) {
     glDepthMask(GL_TRUE);
     glEnable(GL_DEPTH_TEST);
     glViewport(0, 0, kWorkWidth, kWorkHeight);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // The star sphere scene clears the whole frame buffer again first thing: the fast path
+    // leaves this clear to it.
+    if (renderPath == RenderPath::Faithful) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     glPushMatrix();
     drawStarSphere(ms);
@@ -90,13 +92,21 @@ void DemoContent::renderScenes(int ms, const FrameTimes& times) {
 
     // Flash and swell glow: with a 128-high layer the band would be negative, so the working
     // area's viewport stays and each layer covers it, flipped and stretched to twice the height.
-    // The fast path only sets the state of a layer that adds nothing (the swell layer for most
-    // of the show): the glow chain's screen quads draw with the colour it leaves.
-    const auto layer = renderPath != RenderPath::Faithful ? effects::addLetterboxLayer : effects::drawLetterboxLayer;
+    // The fast path only sets the state of a layer that adds nothing to any pixel (the swell
+    // layer for most of the show, its alpha a few millionths, rounds to 0 in the blend): the
+    // glow chain's screen quads draw with the colour it leaves.
+    const LayerFog fog = renderPath != RenderPath::Faithful ? layerFogInForce() : LayerFog{};
+    auto layer = [&](float alpha) {
+        assets::Texture& texture = *blueshiftTexture;
+        if (renderPath != RenderPath::Faithful && layerAddsNothing(alpha, 255, fog))
+            effects::setLetterboxLayerState(alpha, 128, 128, texture);
+        else
+            effects::drawLetterboxLayer(alpha, 0, 0, 0, 1.0f, -2.0f, 128, 128, texture);
+    };
     glPushMatrix();
     if (blueshiftTexture) {
-        if (times.flash > 0) layer(times.flash * 0.5f, 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
-        layer(static_cast<float>(times.swell1 * 0.075 * 0.5), 0, 0, 0, 1.0f, -2.0f, 128, 128, *blueshiftTexture);
+        if (times.flash > 0) layer(times.flash * 0.5f);
+        layer(static_cast<float>(times.swell1 * 0.075 * 0.5));
     }
     glPopMatrix();
 
@@ -107,7 +117,9 @@ void DemoContent::renderScenes(int ms, const FrameTimes& times) {
 void DemoContent::buildGlowChain() {
     glowLevels[0]->copyFromFrameBuffer();
 
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    // Every pixel a level is copied from is first overwritten by an opaque quad, and the band
+    // clears the frame buffer again before it reads anything: the fast path skips this clear.
+    if (renderPath == RenderPath::Faithful) glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, 256, 256);
     effects::drawScreenQuad(256, 256, *glowLevels[0]);
     glowLevels[1]->copyFromFrameBuffer();

@@ -37,7 +37,12 @@ void DemoContent::drawStarSphere(int ms) {
         glPushMatrix();
         glScalef(50.0f, 50.0f, 50.0f);
         glRotatef(90.0f, 1.0f, 0.0f, 0.0f);
-        invsphereObject.draw();
+        // The fast path replays the list compiled at load: the same vertices, without the
+        // per-vertex calls of immediate mode.
+        if (renderPath == RenderPath::Faithful)
+            invsphereObject.draw();
+        else
+            invsphereObject.callDisplayList();
         glPopMatrix();
     }
     glPopMatrix();

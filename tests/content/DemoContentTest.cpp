@@ -321,6 +321,64 @@ TEST_F(ContentTest, FastPathDrawsTheFaithfulPicture) {
     }
 }
 
+// The star sphere's pixels and depths, bit for bit the same on both paths: the fast path only
+// replays the sphere from its display list.
+TEST_F(ContentTest, StarSphereIsTheSameOnBothPaths) {
+    // Opening (negative fog end), plain, swell peak, white section, after the sphere's end.
+    const float times[] = {0.3f, 200.0f, 352.0f, 560.0f, 590.0f};
+    auto drawn = [&](content::RenderPath path) {
+        auto content = load({}, path);
+        std::vector<std::vector<unsigned char>> pixels;
+        for (float t : times) {
+            glViewport(0, 0, 512, 256);
+            content->drawStarSphere(msAt(t));
+            expectNoGlError("drawStarSphere");
+            std::vector<unsigned char> p(512 * 256 * 8);
+            glReadPixels(0, 0, 512, 256, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+            glReadPixels(0, 0, 512, 256, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, p.data() + 512 * 256 * 4);
+            pixels.push_back(std::move(p));
+        }
+        return pixels;
+    };
+    const auto faithful = drawn(content::RenderPath::Faithful);
+    const auto fast = drawn(content::RenderPath::Fast);
+    for (std::size_t k = 0; k < std::size(times); ++k) EXPECT_TRUE(fast[k] == faithful[k]) << times[k];
+    EXPECT_FALSE(faithful[1] == faithful[4]);  // the sphere is drawn at t = 200 (not just cleared)
+}
+
+// After the core scene has ended, the working area (scenes, flash and swell layers) and every
+// glow level are bit for bit the same on both paths: the clears and the layers the fast path
+// leaves out change no pixel that is read.
+TEST_F(ContentTest, WorkingAreaAndGlowChainAreTheSameOnBothPathsAfterTheScenes) {
+    const float times[] = {580.0f, 600.0f};  // the swell layer's alpha tiny but above 0
+    auto drawn = [&](content::RenderPath path) {
+        auto content = load({}, path);
+        std::vector<std::vector<unsigned char>> passes;
+        content->passDone = [&](int pass) {
+            if (pass == 1) {
+                std::vector<unsigned char> p(512 * 256 * 4);
+                glReadPixels(0, 0, 512, 256, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+                passes.push_back(std::move(p));
+            } else if (pass == 2) {
+                for (const auto& level : content->glowLevels) {
+                    std::vector<unsigned char> p(static_cast<std::size_t>(level->width) * level->height * 4);
+                    level->bind();
+                    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
+                    passes.push_back(std::move(p));
+                }
+            }
+        };
+        for (float t : times) drawFrameAt(*content, t);
+        return passes;
+    };
+    const auto faithful = drawn(content::RenderPath::Faithful);
+    const auto fast = drawn(content::RenderPath::Fast);
+    ASSERT_EQ(faithful.size(), std::size(times) * (1 + DemoContent::kGlowLevelCount));
+    ASSERT_EQ(fast.size(), faithful.size());
+    for (std::size_t k = 0; k < faithful.size(); ++k) EXPECT_TRUE(fast[k] == faithful[k]) << "image " << k;
+    for (float t : times) EXPECT_GT(content::swell(content::sceneTime(msAt(t))), 0.0f) << t;
+}
+
 TEST_F(ContentTest, LogoAndCreditsStrips) {
     auto content = load();
     // The logo strip spans x 64..576 and rows 222..258, the credits strip 64 units lower.
