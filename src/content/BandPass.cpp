@@ -13,6 +13,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "content/BandTiles.h"
 #include "effects/SceneSetup.h"
 #include "effects/ScreenLayers.h"
 #include "platform/GlEntryPoint.h"
@@ -79,6 +80,10 @@ constexpr int kBarRows = effects::kLetterboxRows / 2;
 constexpr int kProgramSizes[] = {8, 4, 2, 1};
 // Exact terms: one per level with weight, all nine in one draw when all have weight.
 constexpr int kExactSizes[] = {9, 8, 4, 2, 1};
+// The band is cut for the terms it draws into tiles of llvmpipe's bins, 64 pixels a side.
+constexpr int kTileSide = 64;
+// A level's texel maxima are kept in blocks, about this many across.
+constexpr int kMaximaColumns = 64;
 static_assert(kProgramSizes[0] <= BandPass::kLevelCount, "compose stages at most kLevelCount terms");
 
 // Shared by every program: colour components as the frame buffer stores them. GLSL 1.30 rounds
@@ -198,6 +203,7 @@ struct Slot {
     float map[4];
     float rect[4];
     float weight[4];  // alpha a, count a, alpha b, count b
+    BandLayer placement;  // its alpha unused
 };
 
 float snapToGrid(double x) {
@@ -295,7 +301,7 @@ struct ExactDraw {
 // The offset layers (the corner copies, small alphas) as placed terms over the whole band.
 // A layer whose colour adds nothing still adds round(a * a / 255) to the alpha channel; those
 // are drawn flat, one quad for each placement, with the sum of their alpha terms.
-struct AlphaOnly {
+struct FlatAlpha {
     BandLayer placement;  // its alpha unused
     int alphaTerm;
 };
@@ -303,7 +309,7 @@ struct AlphaOnly {
 struct Plan {
     std::vector<ExactDraw> exact;
     std::vector<Slot> placed;
-    std::vector<AlphaOnly> alphaOnly;
+    std::vector<FlatAlpha> alphaOnly;
 };
 
 // Layers that round to alpha 0 add nothing and are left out; layers of one level at the same
@@ -316,7 +322,7 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const 
         if (layerAddsNothing(alpha, peaks[static_cast<std::size_t>(layer.level)], fog)) {
             const int alphaTerm = blendAlpha(alpha).alphaTerm;
             if (alphaTerm == 0) continue;
-            const auto same = std::find_if(plan.alphaOnly.begin(), plan.alphaOnly.end(), [&](const AlphaOnly& a) {
+            const auto same = std::find_if(plan.alphaOnly.begin(), plan.alphaOnly.end(), [&](const FlatAlpha& a) {
                 const BandLayer& p = a.placement;
                 return p.offsetX == layer.offsetX && p.offsetY == layer.offsetY && p.scaleX == layer.scaleX &&
                        p.scaleY == layer.scaleY;
@@ -339,6 +345,7 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const 
         }
         Slot s{};
         s.level = layer.level;
+        s.placement = layer;
         placeLayer(layer, width, height, s.map, s.rect);
         const auto same = std::find_if(plan.placed.begin(), plan.placed.end(), [&](const Slot& other) {
             return other.level == s.level && other.weight[0] == alpha && std::memcmp(other.map, s.map, sizeof s.map) == 0 &&
@@ -353,6 +360,69 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const 
         plan.placed.push_back(s);
     }
     return plan;
+}
+
+// Where a term can add anything: its level, its largest 8-bit alpha, and where it lands (the
+// window rectangle it covers and the texture coordinate as a function of the window position).
+struct TermReach {
+    int level = -1;  // -1: no term (a level without weight in an exact draw)
+    int alpha = 0;
+    float map[4] = {};
+    float rect[4] = {};
+
+    // Whether a sample it takes over window pixels x0 <= x < x1, y0 <= y < y1 can add a level:
+    // its alpha times the largest texel of that footprint reaches 128.
+    bool addsIn(const std::array<TexelMaxima, BandPass::kLevelCount>& maxima, int x0, int y0, int x1, int y1) const {
+        if (level < 0) return false;
+        const double ix0 = std::max<double>(x0, rect[0]), ix1 = std::min<double>(x1, rect[1]);
+        const double iy0 = std::max<double>(y0, rect[2]), iy1 = std::min<double>(y1, rect[3]);
+        if (ix0 >= ix1 || iy0 >= iy1) return false;
+        const int peak = maxima[static_cast<std::size_t>(level)].bound(ix0 * map[0] + map[1], ix1 * map[0] + map[1],
+                                                                       iy0 * map[2] + map[3], iy1 * map[2] + map[3]);
+        return peak * alpha >= 128;
+    }
+};
+
+// Every term of the plan, indexed as drawTerms reads `live`: level i of exact draw d at
+// d * kLevelCount + i, then the placed terms in order.
+std::vector<TermReach> termReach(const Plan& plan, int width, int height) {
+    std::vector<TermReach> reach(plan.exact.size() * BandPass::kLevelCount + plan.placed.size());
+    for (std::size_t d = 0; d < plan.exact.size(); ++d) {
+        const ExactDraw& draw = plan.exact[d];
+        for (int i = 0; i < BandPass::kLevelCount; ++i) {
+            const float* w = draw.weight[i];
+            if (w[1] == 0 && w[3] == 0) continue;
+            TermReach& r = reach[d * BandPass::kLevelCount + static_cast<std::size_t>(i)];
+            r.level = i;
+            r.alpha = std::max(w[1] > 0 ? frameBufferLevel(w[0]) : 0, w[3] > 0 ? frameBufferLevel(w[2]) : 0);
+            placeLayer({i, 0.0f, 0.0f, 0.0f, draw.scaleX, draw.scaleY}, width, height, r.map, r.rect);
+        }
+    }
+    for (std::size_t k = 0; k < plan.placed.size(); ++k) {
+        const Slot& s = plan.placed[k];
+        TermReach& r = reach[plan.exact.size() * BandPass::kLevelCount + k];
+        r.level = s.level;
+        r.alpha = frameBufferLevel(s.weight[0]);
+        std::memcpy(r.map, s.map, sizeof r.map);
+        std::memcpy(r.rect, s.rect, sizeof r.rect);
+    }
+    return reach;
+}
+
+// Flat, unfogged, untextured quads placed as drawLetterboxLayer places them (its rasterisation,
+// so the same pixels), each adding its alpha term to the alpha channel and nothing to the colour.
+void drawFlatAlpha(const std::vector<FlatAlpha>& flat, int width, int height) {
+    if (flat.empty()) return;
+    const GLboolean fogOn = glIsEnabled(GL_FOG);
+    glDisable(GL_FOG);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_TEXTURE_2D);
+    for (const FlatAlpha& a : flat) {
+        const BandLayer& l = a.placement;
+        glColor4f(0.0f, 0.0f, 0.0f, static_cast<float>(std::min(a.alphaTerm, 255)) / 255.0f);
+        drawLayerQuad(l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height);
+    }
+    if (fogOn == GL_TRUE) glEnable(GL_FOG);
 }
 
 }  // namespace
@@ -464,6 +534,133 @@ auto largestFitting(const Programs& programs, std::size_t left) -> decltype(prog
         if (static_cast<std::size_t>(candidate->terms) <= left) return candidate.get();
     return programs.back().get();
 }
+
+namespace {
+
+// The terms that `live` keeps, over the current scissor rectangle: the exact terms on their
+// layers' quads, the placed ones over the band or their rectangles, then the alpha channel's
+// part of the terms left out, flat.
+template <typename Programs>
+void drawTerms(const Plan& plan, const std::vector<bool>& live, int width, int height, const Programs& exact,
+               const Programs& placed, const Programs& covering) {
+    std::vector<FlatAlpha> flat;
+    // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included,
+    // once per group of levels with weight (by the largest programs that fit). The first draw of
+    // a quad brings the alpha channel's part of all its terms.
+    for (std::size_t d = 0; d < plan.exact.size(); ++d) {
+        const ExactDraw& draw = plan.exact[d];
+        int active[BandPass::kLevelCount];
+        std::size_t count = 0;
+        int alphaSum = 0;
+        for (int i = 0; i < BandPass::kLevelCount; ++i) {
+            for (int c = 0; c < 2; ++c) {
+                const float* w = &draw.weight[i][2 * c];
+                if (w[1] > 0) alphaSum += static_cast<int>(w[1]) * blendAlpha(w[0]).alphaTerm;
+            }
+            if ((draw.weight[i][1] > 0 || draw.weight[i][3] > 0) && live[d * BandPass::kLevelCount + static_cast<std::size_t>(i)])
+                active[count++] = i;
+        }
+        if (count == 0 && alphaSum > 0) flat.push_back({{0, 0.0f, 0.0f, 0.0f, draw.scaleX, draw.scaleY}, alphaSum});
+        std::size_t next = 0;
+        while (next < count) {
+            const auto* p = largestFitting(exact, count - next);
+            GLint samplers[BandPass::kLevelCount];
+            float weight[BandPass::kLevelCount][4] = {};
+            for (int j = 0; j < p->terms; ++j) {
+                const int level = active[next + static_cast<std::size_t>(j)];
+                samplers[j] = level;
+                for (int c = 0; c < 2; ++c) {
+                    const float* w = &draw.weight[level][2 * c];
+                    if (w[1] == 0) continue;
+                    weight[j][2 * c] = blendAlpha(w[0]).scale;
+                    weight[j][2 * c + 1] = w[1];
+                }
+            }
+            p->use();
+            glUniform1iv(p->level, p->terms, samplers);
+            glUniform4fv(p->weight, p->terms, &weight[0][0]);
+            glUniform1f(p->alphaSum, static_cast<float>(next == 0 ? alphaSum : 0));
+            drawLayerQuad(0.0f, 0.0f, draw.scaleX, draw.scaleY, width, height);
+            next += static_cast<std::size_t>(p->terms);
+        }
+    }
+
+    // The placed terms over the whole band, by the largest programs that fit; layers covering
+    // the whole band need no rectangle test.
+    const float bandBottom = kBarRows, bandTop = static_cast<float>(height - kBarRows);
+    std::vector<Slot> coveringSlots, partialSlots;
+    const std::size_t firstPlaced = plan.exact.size() * BandPass::kLevelCount;
+    for (std::size_t k = 0; k < plan.placed.size(); ++k) {
+        const Slot& slot = plan.placed[k];
+        if (!live[firstPlaced + k]) {
+            const int alphaPart = static_cast<int>(slot.weight[1]) * blendAlpha(slot.weight[0]).alphaTerm;
+            if (alphaPart > 0) flat.push_back({slot.placement, alphaPart});
+            continue;
+        }
+        const bool covers = slot.rect[0] <= 0.5f && slot.rect[1] > width - 0.5f && slot.rect[2] <= bandBottom + 0.5f &&
+                            slot.rect[3] > bandTop - 0.5f;
+        (covers ? coveringSlots : partialSlots).push_back(slot);
+    }
+    auto drawPlaced = [&](const std::vector<Slot>& slots, const Programs& programs) {
+        std::size_t next = 0;
+        while (next < slots.size()) {
+            const auto* p = largestFitting(programs, slots.size() - next);
+            GLint samplers[BandPass::kLevelCount];
+            float map[BandPass::kLevelCount][4], rect[BandPass::kLevelCount][4], weight[BandPass::kLevelCount][4];
+            for (int j = 0; j < p->terms; ++j) {
+                const Slot& s = slots[next + static_cast<std::size_t>(j)];
+                samplers[j] = s.level;
+                std::memcpy(map[j], s.map, sizeof s.map);
+                std::memcpy(rect[j], s.rect, sizeof s.rect);
+                const BlendAlpha b = blendAlpha(s.weight[0]);
+                weight[j][0] = b.scale;
+                weight[j][1] = s.weight[1];
+                weight[j][2] = s.weight[1] * static_cast<float>(b.alphaTerm);
+                weight[j][3] = 0;
+            }
+            p->use();
+            glUniform1iv(p->level, p->terms, samplers);
+            glUniform4fv(p->map, p->terms, &map[0][0]);
+            if (p->rect >= 0) glUniform4fv(p->rect, p->terms, &rect[0][0]);
+            glUniform4fv(p->weight, p->terms, &weight[0][0]);
+            // Only the pixels a term can count in: the band, or the union of the rectangles to
+            // whole pixels (a pixel counts when its centre is inside), in layer space units.
+            double x0 = 0, x1 = width, y0 = bandBottom, y1 = bandTop;
+            if (p->rect >= 0) {
+                x0 = y0 = 1e9;
+                x1 = y1 = -1e9;
+                for (int j = 0; j < p->terms; ++j) {
+                    const float* r = rect[j];
+                    x0 = std::min(x0, std::floor(static_cast<double>(r[0])));
+                    x1 = std::max(x1, std::ceil(static_cast<double>(r[1])));
+                    y0 = std::min(y0, std::floor(static_cast<double>(r[2])));
+                    y1 = std::max(y1, std::ceil(static_cast<double>(r[3])));
+                }
+                x0 = std::max(x0, 0.0), x1 = std::min(x1, static_cast<double>(width));
+                y0 = std::max(y0, static_cast<double>(bandBottom)), y1 = std::min(y1, static_cast<double>(bandTop));
+            }
+            if (x0 < x1 && y0 < y1) {
+                // Window row y lies at layer space height (1 - (y - band bottom) / band rows) * height.
+                const double rows = bandTop - bandBottom;
+                const auto top = static_cast<float>((1.0 - (y1 - bandBottom) / rows) * height);
+                const auto bottom = static_cast<float>((1.0 - (y0 - bandBottom) / rows) * height);
+                glBegin(GL_QUADS);
+                glVertex2f(static_cast<float>(x0), top);
+                glVertex2f(static_cast<float>(x1), top);
+                glVertex2f(static_cast<float>(x1), bottom);
+                glVertex2f(static_cast<float>(x0), bottom);
+                glEnd();
+            }
+            next += static_cast<std::size_t>(p->terms);
+        }
+    };
+    drawPlaced(coveringSlots, covering);
+    drawPlaced(partialSlots, placed);
+    glUseProgram(0);
+    drawFlatAlpha(flat, width, height);
+}
+
+}  // namespace
 
 BandPass::BandPass() = default;
 
@@ -602,128 +799,45 @@ bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<as
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);  // each draw adds whole levels, saturating like the layers
 
-    // Level i on texture unit i; the bindings of units 1 and up are put back afterwards.
+    // Level i on texture unit i; the bindings of units 1 and up are put back afterwards. Under a
+    // fog that replaces the colour every sample is that colour: every term draws everywhere.
+    const bool tiled = fogKeep == 1.0f;
+    const std::vector<TermReach> reach = termReach(plan, width, height);
     GLint found[kLevelCount] = {};
     for (int i = kLevelCount - 1; i >= 0; --i) {
         glActiveTexture(GL_TEXTURE0 + i);
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &found[i]);
         glBindTexture(GL_TEXTURE_2D, sampled[i]->glName);
+        const bool sampledHere =
+            std::any_of(reach.begin(), reach.end(), [i](const TermReach& r) { return r.level == i; });
+        if (tiled && sampledHere) readBack(i, *sampled[i]);
     }
 
-    // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included,
-    // once per group of levels with weight (by the largest programs that fit).
-    for (const ExactDraw& draw : plan.exact) {
-        int active[kLevelCount];
-        std::size_t count = 0;
-        for (int i = 0; i < kLevelCount; ++i)
-            if (draw.weight[i][1] > 0 || draw.weight[i][3] > 0) active[count++] = i;
-        std::size_t next = 0;
-        while (next < count) {
-            const Program* p = largestFitting(exact_, count - next);
-            GLint samplers[kLevelCount];
-            float weight[kLevelCount][4] = {};
-            int alphaSum = 0;
-            for (int j = 0; j < p->terms; ++j) {
-                const int level = active[next + static_cast<std::size_t>(j)];
-                samplers[j] = level;
-                for (int c = 0; c < 2; ++c) {
-                    const float* w = &draw.weight[level][2 * c];
-                    if (w[1] == 0) continue;
-                    const BlendAlpha b = blendAlpha(w[0]);
-                    weight[j][2 * c] = b.scale;
-                    weight[j][2 * c + 1] = w[1];
-                    alphaSum += static_cast<int>(w[1]) * b.alphaTerm;
-                }
-            }
-            p->use();
-            glUniform1iv(p->level, p->terms, samplers);
-            glUniform4fv(p->weight, p->terms, &weight[0][0]);
-            glUniform1f(p->alphaSum, static_cast<float>(alphaSum));
-            drawLayerQuad(0.0f, 0.0f, draw.scaleX, draw.scaleY, width, height);
-            next += static_cast<std::size_t>(p->terms);
-        }
+    // The band in rectangles of tiles that draw the same terms, each under its scissor.
+    const int bandBottom = kBarRows, bandTop = height - kBarRows;
+    std::vector<TileRect> rects;
+    if (tiled) {
+        rects = tileRects(width, bandBottom, bandTop, height, kTileSide, [&](int x0, int y0, int x1, int y1) {
+            std::vector<bool> live(reach.size());
+            for (std::size_t k = 0; k < reach.size(); ++k) live[k] = reach[k].addsIn(maxima_, x0, y0, x1, y1);
+            return live;
+        });
+    } else {
+        rects.push_back({0, bandBottom, width, bandTop, std::vector<bool>(reach.size(), true)});
     }
+    const GLboolean scissorOn = glIsEnabled(GL_SCISSOR_TEST);
+    GLint scissorBox[4] = {};
+    glGetIntegerv(GL_SCISSOR_BOX, scissorBox);
+    glEnable(GL_SCISSOR_TEST);
+    for (const TileRect& r : rects) {
+        glScissor(r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0);
+        drawTerms(plan, r.live, width, height, exact_, placed_, covering_);
+    }
+    glScissor(scissorBox[0], scissorBox[1], scissorBox[2], scissorBox[3]);
+    if (scissorOn != GL_TRUE) glDisable(GL_SCISSOR_TEST);
 
-    // The placed terms over the whole band, by the largest programs that fit; layers covering
-    // the whole band need no rectangle test.
-    const float bandBottom = kBarRows, bandTop = static_cast<float>(height - kBarRows);
-    std::vector<Slot> covering, partial;
-    for (const Slot& slot : plan.placed) {
-        const bool covers = slot.rect[0] <= 0.5f && slot.rect[1] > width - 0.5f && slot.rect[2] <= bandBottom + 0.5f &&
-                            slot.rect[3] > bandTop - 0.5f;
-        (covers ? covering : partial).push_back(slot);
-    }
-    auto drawPlaced = [&](const std::vector<Slot>& slots, const std::vector<std::unique_ptr<Program>>& programs) {
-        std::size_t next = 0;
-        while (next < slots.size()) {
-            const Program* p = largestFitting(programs, slots.size() - next);
-            GLint samplers[kLevelCount];
-            float map[kLevelCount][4], rect[kLevelCount][4], weight[kLevelCount][4];
-            for (int j = 0; j < p->terms; ++j) {
-                const Slot& s = slots[next + static_cast<std::size_t>(j)];
-                samplers[j] = s.level;
-                std::memcpy(map[j], s.map, sizeof s.map);
-                std::memcpy(rect[j], s.rect, sizeof s.rect);
-                const BlendAlpha b = blendAlpha(s.weight[0]);
-                weight[j][0] = b.scale;
-                weight[j][1] = s.weight[1];
-                weight[j][2] = s.weight[1] * static_cast<float>(b.alphaTerm);
-                weight[j][3] = 0;
-            }
-            p->use();
-            glUniform1iv(p->level, p->terms, samplers);
-            glUniform4fv(p->map, p->terms, &map[0][0]);
-            if (p->rect >= 0) glUniform4fv(p->rect, p->terms, &rect[0][0]);
-            glUniform4fv(p->weight, p->terms, &weight[0][0]);
-            // Only the pixels a term can count in: the band, or the union of the rectangles to
-            // whole pixels (a pixel counts when its centre is inside), in layer space units.
-            double x0 = 0, x1 = width, y0 = bandBottom, y1 = bandTop;
-            if (p->rect >= 0) {
-                x0 = y0 = 1e9;
-                x1 = y1 = -1e9;
-                for (int j = 0; j < p->terms; ++j) {
-                    const float* r = rect[j];
-                    x0 = std::min(x0, std::floor(static_cast<double>(r[0])));
-                    x1 = std::max(x1, std::ceil(static_cast<double>(r[1])));
-                    y0 = std::min(y0, std::floor(static_cast<double>(r[2])));
-                    y1 = std::max(y1, std::ceil(static_cast<double>(r[3])));
-                }
-                x0 = std::max(x0, 0.0), x1 = std::min(x1, static_cast<double>(width));
-                y0 = std::max(y0, static_cast<double>(bandBottom)), y1 = std::min(y1, static_cast<double>(bandTop));
-            }
-            if (x0 < x1 && y0 < y1) {
-                // Window row y lies at layer space height (1 - (y - band bottom) / band rows) * height.
-                const double rows = bandTop - bandBottom;
-                const auto top = static_cast<float>((1.0 - (y1 - bandBottom) / rows) * height);
-                const auto bottom = static_cast<float>((1.0 - (y0 - bandBottom) / rows) * height);
-                glBegin(GL_QUADS);
-                glVertex2f(static_cast<float>(x0), top);
-                glVertex2f(static_cast<float>(x1), top);
-                glVertex2f(static_cast<float>(x1), bottom);
-                glVertex2f(static_cast<float>(x0), bottom);
-                glEnd();
-            }
-            next += static_cast<std::size_t>(p->terms);
-        }
-    };
-    drawPlaced(covering, covering_);
-    drawPlaced(partial, placed_);
-    glUseProgram(0);
-
-    // The alpha channel's part of the layers whose colour adds nothing: flat, unfogged quads
-    // placed as drawLetterboxLayer places them (its rasterisation, so the same pixels).
-    if (!plan.alphaOnly.empty()) {
-        const GLboolean fogOn = glIsEnabled(GL_FOG);
-        glDisable(GL_FOG);
-        glActiveTexture(GL_TEXTURE0);
-        glDisable(GL_TEXTURE_2D);
-        for (const AlphaOnly& a : plan.alphaOnly) {
-            const BandLayer& l = a.placement;
-            glColor4f(0.0f, 0.0f, 0.0f, static_cast<float>(std::min(a.alphaTerm, 255)) / 255.0f);
-            drawLayerQuad(l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height);
-        }
-        if (fogOn == GL_TRUE) glEnable(GL_FOG);
-    }
+    // The alpha channel's part of the layers whose colour adds nothing anywhere.
+    drawFlatAlpha(plan.alphaOnly, width, height);
 
     for (int i = kLevelCount - 1; i >= 1; --i) {
         glActiveTexture(GL_TEXTURE0 + i);
@@ -738,5 +852,17 @@ bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<as
     levels[static_cast<std::size_t>(last.level)]->bind();
     return true;
 }
+
+// A level's texels read back into its maxima: 4 bytes a texel, so that no row padding comes in,
+// in the order llvmpipe keeps them (BGRA), so that the read is a copy.
+void BandPass::readBack(int level, const assets::Texture& texture) {
+    const auto w = static_cast<std::size_t>(std::max(texture.width, 0)), h = static_cast<std::size_t>(std::max(texture.height, 0));
+    readback_.resize(w * h * 4);
+    if (readback_.empty()) return;
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, readback_.data());
+    maxima_[static_cast<std::size_t>(level)].assign(readback_.data(), texture.width, texture.height,
+                                                    texture.width / kMaximaColumns);
+}
+
 
 }  // namespace content

@@ -19,6 +19,8 @@
 // isolated pixels. Layers whose alpha rounds to 0 cost nothing, and so do those of a level too dark
 // to add a level at their alpha (the never filled last level): only their alpha channel's part
 // is drawn, flat. A partly covering group of terms is drawn over its rectangles, not the band.
+// Where a term adds nothing is also known tile by tile (BandTiles): the levels' texels are read
+// back each frame and every band tile draws only the terms its texels can add a level with.
 // On llvmpipe the band then takes about 1.7 times less CPU than the fixed-function layers on a plain frame, 2.7 times less with
 // the streaks and 7 times less in the title section (where the corners lie on the centre).
 #include <array>
@@ -26,6 +28,7 @@
 #include <vector>
 
 #include "assets/Texture.h"
+#include "content/BandTiles.h"
 #include "content/Timeline.h"
 
 namespace content {
@@ -89,7 +92,9 @@ public:
     // off, culling off, smooth shading, colour (1, 1, 1, last alpha), that layer's level bound on
     // unit 0), no program in use, texture unit 0 active and the other units' bindings as found.
     // `peaks` bounds each level's texels (the largest component, 0 .. 255; 255 when unknown):
-    // the layers of a level they add nothing with (layerAddsNothing) are left out.
+    // the layers of a level they add nothing with (layerAddsNothing) are left out. The levels
+    // sampled are read back (a wait for the GL to draw them) and each band tile draws only the
+    // terms that add something there; the alpha channel still takes every layer's alpha.
     bool compose(const std::vector<BandLayer>& layers, const std::array<assets::Texture*, kLevelCount>& levels,
                  int width, int height, const std::array<int, kLevelCount>& peaks);
     bool compose(const std::vector<BandLayer>& layers, const std::array<assets::Texture*, kLevelCount>& levels,
@@ -100,10 +105,14 @@ private:
     BandPass();
     // Draws each program once, adding nothing, so that the GL compiles them before the show.
     void warmUp() const;
+    // Reads the texels of `texture`, bound on the active unit, into the maxima of `level`.
+    void readBack(int level, const assets::Texture& texture);
     std::vector<std::unique_ptr<Program>> exact_;     // 9, 8, 4, 2 and 1 levels on a layer's own quad
     std::vector<std::unique_ptr<Program>> placed_;    // 8, 4, 2 and 1 placed terms over the band
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band
     std::unique_ptr<assets::Texture> fogLevel_;       // sampled for every level when the fog replaces the colour
+    std::array<TexelMaxima, kLevelCount> maxima_;     // each level's texels as last read back
+    std::vector<unsigned char> readback_;
 };
 
 }  // namespace content
