@@ -8,9 +8,12 @@ namespace content {
 
 constexpr int kLensGridSide = 33;
 
-// One grid point: texture coordinate (s, t) and position (x, y) in the unit square.
+// One grid point: texture coordinate (s, t) and position (x, y) in the unit square; moved when
+// the lens gives it a texture coordinate of its own (inside the lens, or on its centre), else
+// (s, t) is (x, y) up to rounding.
 struct LensGridPoint {
     float s, t, x, y;
+    bool moved;
 };
 using LensGrid = LensGridPoint[kLensGridSide][kLensGridSide];  // [row j][column i]
 
@@ -29,5 +32,13 @@ void buildLensGrid(float centreX, float centreY, float strength, LensGrid& grid)
 // function GL_LESS. Fog is left as it is.
 void drawLensWarp(float centreX, float centreY, float strength, int width, int height,
                   assets::Texture& texture);
+
+// drawLensWarp with fewer, larger quads where the lens moves nothing: a run of grid rows with no
+// moved point is one strip, and in a strip a column is left out when no point of it or of its
+// neighbours is moved (the grid maps texture to position by one affine map there). The same
+// pixels are covered; their colours differ from drawLensWarp's only by the rounding of the
+// interpolated texture coordinates. The same state is left.
+void drawLensWarpMerged(float centreX, float centreY, float strength, int width, int height,
+                        assets::Texture& texture);
 
 }  // namespace content
