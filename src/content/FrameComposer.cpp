@@ -127,10 +127,25 @@ void DemoContent::buildGlowChain() {
     glDepthMask(GL_TRUE);
     glDisable(GL_DEPTH_TEST);
     // Levels 2 to 7 all come from level 1; level 8 (2 x 2) is never filled and stays black.
-    for (int i = 4; i <= 9; ++i) {
-        const int side = static_cast<int>(std::pow(2.0, 11 - i));
-        effects::drawScreenQuad(side, side, *glowLevels[1]);
-        glowLevels[i - 2]->copyFromFrameBuffer();
+    if (renderPath == RenderPath::Faithful) {
+        for (int i = 4; i <= 9; ++i) {
+            const int side = static_cast<int>(std::pow(2.0, 11 - i));
+            effects::drawScreenQuad(side, side, *glowLevels[1]);
+            glowLevels[i - 2]->copyFromFrameBuffer();
+        }
+        return;
+    }
+    // The fast path draws the six squares side by side, the square of side s at x = s - 4 (the
+    // last, 4 x 4, at the corner as before), then copies them all: the rasterizer is flushed
+    // once instead of six times. Offsets and sides are powers of two or sums of them, so every
+    // texel is interpolated as at the corner.
+    for (int level = 2; level <= 7; ++level) {
+        const int side = 512 >> level;
+        effects::drawScreenQuadAt(side - 4, 0, side, side, *glowLevels[1]);
+    }
+    for (int level = 2; level <= 7; ++level) {
+        const int side = 512 >> level;
+        glowLevels[level]->copyFromFrameBufferCentred(side - 4 + side / 2, side / 2);
     }
 }
 

@@ -41,7 +41,11 @@ void setBandViewport(int width, int height) {
 }
 
 void drawScreenQuad(int width, int height, assets::Texture& texture) {
-    glViewport(0, 0, width, height);
+    drawScreenQuadAt(0, 0, width, height, texture);
+}
+
+void drawScreenQuadAt(int x, int y, int width, int height, assets::Texture& texture) {
+    glViewport(x, y, width, height);
     setScreenOrtho(width, height);
     glDisable(GL_DEPTH_TEST);
     glDepthMask(GL_FALSE);

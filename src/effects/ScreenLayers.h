@@ -21,6 +21,9 @@ void setBandViewport(int width, int height);
 // Leaves: that viewport, the screen ortho, depth test and writes off, culling off, blending off,
 // flat shading. The colour is not set: the current colour modulates the texture.
 void drawScreenQuad(int width, int height, assets::Texture& texture);
+// drawScreenQuad with the drawing area's lower-left corner at (x, y): viewport (x, y, width,
+// height), the same state left otherwise.
+void drawScreenQuadAt(int x, int y, int width, int height, assets::Texture& texture);
 
 // Adds `texture`, weighted by alpha (blend GL_SRC_ALPHA, GL_ONE; colour (1, 1, 1, alpha)), into
 // the letterbox band: viewport (0, 104, width, height - 208) with the screen ortho of

@@ -346,16 +346,39 @@ TEST_F(ContentTest, StarSphereIsTheSameOnBothPaths) {
     EXPECT_FALSE(faithful[1] == faithful[4]);  // the sphere is drawn at t = 200 (not just cleared)
 }
 
+// A working area with detail in every texel: ramps and fine stripes, drawn over the scenes.
+void drawDetailedWorkingArea() {
+    std::vector<unsigned char> pattern(512 * 256 * 4);
+    for (int y = 0; y < 256; ++y)
+        for (int x = 0; x < 512; ++x) {
+            unsigned char* p = &pattern[(y * 512 + x) * 4];
+            p[0] = static_cast<unsigned char>((x + 3 * y) % 256);
+            p[1] = static_cast<unsigned char>((x * 11) % 256);
+            p[2] = static_cast<unsigned char>((y * 29 + x / 7) % 256);
+            p[3] = 255;
+        }
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    for (GLenum cap : {GL_TEXTURE_2D, GL_FOG, GL_BLEND, GL_DEPTH_TEST}) glDisable(cap);
+    glWindowPos2i(0, 0);
+    glDrawPixels(512, 256, GL_RGBA, GL_UNSIGNED_BYTE, pattern.data());
+    glPopAttrib();
+}
+
 // After the core scene has ended, the working area (scenes, flash and swell layers) and every
 // glow level are bit for bit the same on both paths: the clears and the layers the fast path
-// leaves out change no pixel that is read.
+// leaves out change no pixel that is read. With a detailed working area in place of the scenes
+// (the last case), the glow chain alone is compared.
 TEST_F(ContentTest, WorkingAreaAndGlowChainAreTheSameOnBothPathsAfterTheScenes) {
-    const float times[] = {580.0f, 600.0f};  // the swell layer's alpha tiny but above 0
+    // The swell layer's alpha tiny but above 0 at 580 and 600.
+    const float times[] = {580.0f, 600.0f, 200.0f};
+    const float detailedAt = 200.0f;
     auto drawn = [&](content::RenderPath path) {
         auto content = load({}, path);
         std::vector<std::vector<unsigned char>> passes;
+        float t = 0;
         content->passDone = [&](int pass) {
             if (pass == 1) {
+                if (t == detailedAt) drawDetailedWorkingArea();
                 std::vector<unsigned char> p(512 * 256 * 4);
                 glReadPixels(0, 0, 512, 256, GL_RGBA, GL_UNSIGNED_BYTE, p.data());
                 passes.push_back(std::move(p));
@@ -368,7 +391,10 @@ TEST_F(ContentTest, WorkingAreaAndGlowChainAreTheSameOnBothPathsAfterTheScenes) 
                 }
             }
         };
-        for (float t : times) drawFrameAt(*content, t);
+        for (float time : times) {
+            t = time;
+            drawFrameAt(*content, t);
+        }
         return passes;
     };
     const auto faithful = drawn(content::RenderPath::Faithful);
@@ -376,7 +402,10 @@ TEST_F(ContentTest, WorkingAreaAndGlowChainAreTheSameOnBothPathsAfterTheScenes) 
     ASSERT_EQ(faithful.size(), std::size(times) * (1 + DemoContent::kGlowLevelCount));
     ASSERT_EQ(fast.size(), faithful.size());
     for (std::size_t k = 0; k < faithful.size(); ++k) EXPECT_TRUE(fast[k] == faithful[k]) << "image " << k;
-    for (float t : times) EXPECT_GT(content::swell(content::sceneTime(msAt(t))), 0.0f) << t;
+    for (float t : {580.0f, 600.0f}) EXPECT_GT(content::swell(content::sceneTime(msAt(t))), 0.0f) << t;
+    // The detailed working area reaches the smallest filled level (4 x 4) unevenly.
+    const std::vector<unsigned char>& smallest = faithful[faithful.size() - 2];
+    EXPECT_NE(*std::min_element(smallest.begin(), smallest.end()), *std::max_element(smallest.begin(), smallest.end()));
 }
 
 TEST_F(ContentTest, LogoAndCreditsStrips) {

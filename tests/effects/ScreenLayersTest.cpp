@@ -59,6 +59,24 @@ TEST_F(ScreenLayers, ScreenQuadIsOpaqueUprightAndLeavesItsState) {
     EXPECT_TRUE(enabled(GL_TEXTURE_2D));
 }
 
+TEST_F(ScreenLayers, ScreenQuadAtAnOffsetCoversOnlyItsArea) {
+    const auto tex = rowTexture({{200, 0, 0}, {0, 0, 200}});
+    effects::drawScreenQuadAt(124, 16, 128, 64, *tex);
+    expectNoGlError("drawScreenQuadAt");
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{124, 16, 128, 64}));
+    expectScreenOrtho(128, 64);
+    EXPECT_EQ(integer(GL_SHADE_MODEL), GL_FLAT);
+    struct Case {
+        int x, y;
+        Rgb wanted;
+    };
+    // Corners inside (bottom rows red, top rows blue), then just outside each edge.
+    for (const Case c : {Case{124, 16, {200, 0, 0}}, Case{251, 16, {200, 0, 0}}, Case{124, 79, {0, 0, 200}},
+                         Case{251, 79, {0, 0, 200}}, Case{123, 16, {0, 0, 0}}, Case{252, 16, {0, 0, 0}},
+                         Case{124, 15, {0, 0, 0}}, Case{124, 80, {0, 0, 0}}})
+        EXPECT_EQ(pixelAt(c.x, c.y), c.wanted) << c.x << ", " << c.y;
+}
+
 TEST_F(ScreenLayers, LetterboxLayerFillsTheBandAndLeavesItsState) {
     struct Case {
         int width, height;
