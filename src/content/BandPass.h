@@ -107,8 +107,8 @@ private:
     void warmUp() const;
     // Reads the texels of `texture`, bound on the active unit, into the maxima of `level`.
     void readBack(int level, const assets::Texture& texture);
-    std::vector<std::unique_ptr<Program>> exact_;     // 9, 8, 4, 2 and 1 levels on a layer's own quad
-    std::vector<std::unique_ptr<Program>> placed_;    // 8, 4, 2 and 1 placed terms over the band
+    std::vector<std::unique_ptr<Program>> exact_;     // 9 levels down to 1 on a layer's own quad
+    std::vector<std::unique_ptr<Program>> placed_;    // 16 placed terms down to 1 over the band
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band
     std::unique_ptr<assets::Texture> fogLevel_;       // sampled for every level when the fog replaces the colour
     std::array<TexelMaxima, kLevelCount> maxima_;     // each level's texels as last read back
