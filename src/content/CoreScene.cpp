@@ -8,11 +8,20 @@
 // state and colours, go to GL as one vertex array (one draw instead of 5,519). The 47 large
 // sprites stay one draw each: batched, their huge clipped quads come out a few levels off at
 // some pixels, and they cost fill, not calls.
+//
+// The swarm's particles add round(s * a / 255) of a sample's component s at their 8-bit alpha a
+// of 2 or 3: their texture's dim rim adds nothing. So, while the fog keeps dark texels dark, the
+// fast path draws each particle over the part of its texture that can add a level at the mipmap
+// levels it samples (content/SpriteTrim.h), and leaves out the particles that add nothing at all.
+// Sprites whose alpha is 0 add nothing either and are left out too.
 #include <array>
 #include <cmath>
+#include <optional>
 #include <vector>
 
+#include "content/BandPass.h"
 #include "content/DemoContent.h"
+#include "content/SpriteTrim.h"
 #include "content/Timeline.h"
 #include "effects/Orbit.h"
 #include "effects/ScreenLayers.h"
@@ -53,6 +62,34 @@ public:
                                  colour[3], 0.0f, 0.0f, 10.0f, corners[k][0], corners[k][1], corners[k][2]});
         }
         last_ = colour;
+    }
+
+    // The part r of a quad on `plane` (its corners carrying kQuadTexCoords), corners in the same
+    // order: the same plane and texture coordinates over less of it.
+    void addPart(const TexturedPlane& plane, const assets::TexelBounds::Region& r, const Colour& colour) {
+        const float st[4][2] = {{r.s0, r.t1}, {r.s1, r.t1}, {r.s1, r.t0}, {r.s0, r.t0}};
+        for (int k = 0; k < 4; ++k) {
+            double p[3];
+            plane.at(st[k][0], st[k][1], p);
+            vertices_.push_back({st[k][0], st[k][1], colour[0], colour[1], colour[2], colour[3], 0.0f, 0.0f, 10.0f,
+                                 static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});
+        }
+        last_ = colour;
+    }
+
+    // A quad left out (it adds nothing) that still counts as the last one drawn.
+    void skip(const Colour& colour) { last_ = colour; }
+
+    // The plane of a quad whose corners carry kQuadTexCoords: (s, t) at corner 3 + s (corner 2 -
+    // corner 3) + t (corner 0 - corner 3).
+    static TexturedPlane planeOf(const Corners& c) {
+        TexturedPlane plane{};
+        for (int i = 0; i < 3; ++i) {
+            plane.origin[i] = c[3][i];
+            plane.alongS[i] = static_cast<double>(c[2][i]) - c[3][i];
+            plane.alongT[i] = static_cast<double>(c[0][i]) - c[3][i];
+        }
+        return plane;
     }
 
     // Draws the quads in the order added and leaves the current colour, normal and texture
@@ -130,13 +167,15 @@ void drawAxisFamily(float t, const AxisFamily& f) {
 
 // Family 2: sixteen shrinking sprites off the axis, each with its own colour, turning about a
 // corner (not centred).
-void drawRotiFamily(float t, double m, assets::Texture* texture) {
+// With skipBlank the sprites whose alpha is 0 are left out.
+void drawRotiFamily(float t, double m, assets::Texture* texture, bool skipBlank) {
     if (!texture) return;
     beginSpriteFamily(*texture);
     glPushMatrix();
     for (int i = 0; i <= 15; ++i) {
-        glColor4f(static_cast<float>(m), static_cast<float>(0.35 * m), static_cast<float>(1.1 - m),
-                  static_cast<float>(0.1 * i / 16));
+        const auto alpha = static_cast<float>(0.1 * i / 16);
+        glColor4f(static_cast<float>(m), static_cast<float>(0.35 * m), static_cast<float>(1.1 - m), alpha);
+        if (skipBlank && frameBufferLevel(alpha) == 0) continue;
         const double angle = -0.35 * (t * (std::sin(0.532153 * i) + 4.3125 + 1.75431234521 * i) + 49.5322 * i);
         const double x = 15 * (0.2 + 0.8 * i / 16) * std::sin(0.26342142 * i);
         drawSprite(angle, x, 0.0, 0.25 * (i - 8), 160 - 7 * i, false);
@@ -162,10 +201,18 @@ SpriteBatch::Corners turnedCentredQuad(float degrees, double ax, double ay, doub
     return corners;
 }
 
+// Fog off, or its colour black: a fogged colour is then at most the unfogged one.
+bool fogKeepsDarkTexelsDark() {
+    if (glIsEnabled(GL_FOG) != GL_TRUE) return true;
+    float colour[4] = {};
+    glGetFloatv(GL_FOG_COLOR, colour);
+    return colour[0] <= 0.0f && colour[1] <= 0.0f && colour[2] <= 0.0f;
+}
+
 // Family 4: the swarm along a widening spiral, every particle turned back to face the view
 // (the camera's tilt undone about the negated axis), thinning out with i.
-// With a batch, the quads go into it and are drawn at the end.
-void drawParticleSwarm(float t, double m, assets::Texture* texture, SpriteBatch* batch) {
+// With a batch, the quads go into it and are drawn at the end, each trimmed when a trim is given.
+void drawParticleSwarm(float t, double m, assets::Texture* texture, SpriteBatch* batch, const SpriteTrim* trim) {
     if (!texture) return;
     const float n = static_cast<float>(kParticleLimit);
     const float untilt = effects::orbitTilt(t);
@@ -173,6 +220,8 @@ void drawParticleSwarm(float t, double m, assets::Texture* texture, SpriteBatch*
     const SpriteBatch::Corners turned = turnedCentredQuad(untilt, -1.0, -0.5, 0.0);
     beginSpriteFamily(*texture);
     glPushMatrix();
+    double clipFromObject[16];
+    if (batch && trim) currentClipFromObject(clipFromObject);
     for (int i = 0; i < kParticleLimit; i += particleStep(i)) {
         const float p = i / n;
         const float rest = 1.0f - p;
@@ -201,7 +250,16 @@ void drawParticleSwarm(float t, double m, assets::Texture* texture, SpriteBatch*
                 corners[k] = {orbitX + spiralX + size * turned[k][0], orbitY + spiralY + size * turned[k][1],
                               size * turned[k][2]};
             }
-            batch->add(corners, colour);
+            if (!trim) {
+                batch->add(corners, colour);
+                continue;
+            }
+            const TexturedPlane plane = SpriteBatch::planeOf(corners);
+            const assets::TexelBounds::Region part = trim->regionFor(plane, clipFromObject, colour[3]);
+            if (part.empty())
+                batch->skip(colour);
+            else
+                batch->addPart(plane, part, colour);
             continue;
         }
         glTranslatef(orbitX, orbitY, 0.0f);
@@ -246,22 +304,32 @@ void DemoContent::drawCoreScene(int ms) {
         glPopMatrix();
     }
 
+    const bool fast = renderPath != RenderPath::Faithful;
     glPushMatrix();
     for (int i = 0; i < 20; ++i) {
         const float o = i / 20.0f;
         const double reach = 400.0 * o * o + 200.0;
         const TexturePtr& band = i % 2 == 0 ? valo4Texture : blueshiftTexture;
+        // The first band's alpha is 0: it adds nothing.
+        if (fast && frameBufferLevel(static_cast<float>(0.05 * o)) == 0) continue;
         if (band) effects::drawRingBand(5, 22.5 * i, 0.05 * o, 5.0 * o * o + 0.05, -reach, reach, 0, 1, 0, 2, *band);
     }
     glPopMatrix();
 
     // Colours (m, m, 1) unless the family says otherwise; sizes, spins and offsets per family.
     drawAxisFamily(t, {fire2d2bTexture.get(), m, m, 1, 0.01f, -5, 5, 1, 250, 1.234521, 12.3125, 0, 0.825});
-    drawRotiFamily(t, m, rotiTexture.get());
+    drawRotiFamily(t, m, rotiTexture.get(), fast);
     drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1});
-    // The fast path sends the swarm as one batch (null: one draw per particle).
+    // The fast path sends the swarm as one batch (null: one draw per particle), trimmed while the
+    // fog leaves dark texels dark (a black fog: the whole show before the credits).
     SpriteBatch batch;
-    drawParticleSwarm(t, m, partiTexture.get(), renderPath != RenderPath::Faithful ? &batch : nullptr);
+    std::optional<SpriteTrim> trim;
+    if (fast && partiTexture && particleTexels.levelCount() > 0 && fogKeepsDarkTexelsDark()) {
+        GLint viewport[4] = {};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        trim = SpriteTrim{&particleTexels, partiTexture->width, partiTexture->height, viewport[2], viewport[3]};
+    }
+    drawParticleSwarm(t, m, partiTexture.get(), fast ? &batch : nullptr, trim ? &*trim : nullptr);
     glPopMatrix();
 
     drawAxisFamily(t, {darkpartTexture2.get(), m, 0.4 * m, 1.01 - m, 0.015f, -2, 2, 100, 50, 1.25431234521,
