@@ -321,10 +321,12 @@ void DemoContent::drawCoreScene(int ms) {
     drawRotiFamily(t, m, rotiTexture.get(), fast);
     drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1});
     // The fast path sends the swarm as one batch (null: one draw per particle), trimmed while the
-    // fog leaves dark texels dark (a black fog: the whole show before the credits).
+    // fog leaves dark texels dark (a black fog: the whole show before the credits) and the swell
+    // enlarges the particles: at their plain size the trim costs more (about 2 % more instructions
+    // a frame, callgrind) than the fill it saves; at 1.5 times and more it saves about 2.5 %.
     SpriteBatch batch;
     std::optional<SpriteTrim> trim;
-    if (fast && partiTexture && particleTexels.levelCount() > 0 && fogKeepsDarkTexelsDark()) {
+    if (fast && swellNow.overall >= 1.5f && partiTexture && particleTexels.levelCount() > 0 && fogKeepsDarkTexelsDark()) {
         GLint viewport[4] = {};
         glGetIntegerv(GL_VIEWPORT, viewport);
         trim = SpriteTrim{&particleTexels, partiTexture->width, partiTexture->height, viewport[2], viewport[3]};
