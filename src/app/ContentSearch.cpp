@@ -1,6 +1,5 @@
 #include "app/ContentSearch.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -59,19 +58,18 @@ std::string missingContentMessage(const std::vector<ContentPlace>& places) {
     return text;
 }
 
-bool enterContentFolder(const std::string& program) {
+bool enterContentFolder(std::string* report) {
     const std::vector<ContentPlace> places = contentPlacesOfThisProcess();
     const std::optional<std::string> found = findContent(places);
     if (!found) {
-        std::fprintf(stderr, "%s: %s", program.c_str(), missingContentMessage(places).c_str());
+        *report = missingContentMessage(places);
         return false;
     }
     if (*found == places.front().dir) return true;
     std::error_code failure;
     fs::current_path(*found, failure);
     if (failure) {
-        std::fprintf(stderr, "%s: cannot enter %s, which holds the show's content: %s\n", program.c_str(),
-                     found->c_str(), failure.message().c_str());
+        *report = "cannot enter " + *found + ", which holds the show's content: " + failure.message() + "\n";
         return false;
     }
     return true;

@@ -42,8 +42,8 @@ std::optional<std::string> findContent(const std::vector<ContentPlace>& places);
 std::string missingContentMessage(const std::vector<ContentPlace>& places);
 
 // Looks for the content from the current working directory and this program's folder and moves
-// into the folder that holds it. When there is none, or the folder cannot be entered, prints the
-// reason on stderr once and returns false.
-bool enterContentFolder(const std::string& program);
+// into the folder that holds it. When there is none, or the folder cannot be entered, returns
+// false with the reason in *report (one or more lines, each ending in a newline).
+bool enterContentFolder(std::string* report);
 
 }  // namespace app

@@ -13,6 +13,8 @@
 #include "app/GlWindow.h"
 #include "app/Timedemo.h"
 #include "content/RenderPath.h"
+#include "platform/Console.h"
+#include "platform/MessageBox.h"
 
 namespace {
 const char* const kProgram = "vorthalimex";
@@ -23,6 +25,7 @@ app::DemoRunner* theRunner = nullptr;
 }  // namespace
 
 int main(int argc, char** argv) {
+    const bool stderrReadable = platform::attachParentConsole();
     app::ProgramOptions options;
     std::string error;
     if (!app::parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
@@ -39,7 +42,13 @@ int main(int argc, char** argv) {
     }
     const content::RenderPath renderPath = content::renderPathAtStartUp(options.renderPath, kProgram);
     // Before any window: without its content the show would only be a row of error boxes.
-    if (!app::enterContentFolder(kProgram)) return 1;
+    std::string report;
+    if (!app::enterContentFolder(&report)) {
+        std::fprintf(stderr, "%s: %s", kProgram, report.c_str());
+        // Started from the desktop, the show has nowhere else to say why it does not play.
+        if (!stderrReadable) platform::showErrorBox(kProgram, report);
+        return 1;
+    }
 
     theWindow = new app::GlWindow;
     theRunner = new app::DemoRunner(renderPath);

@@ -75,6 +75,15 @@ case "$part" in
       done
     done < <(find "$dir" -maxdepth 1 -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | sort -z)
     [ "$status" -eq 0 ] || fail "a DLL imported by a packed program is neither Windows' own nor in the zip"
+    # The show is a windowed program (no console window from a double-click); the tools are
+    # console programs.
+    for program in vorthalimex vorthalimex-capture vxar; do
+      expected="Windows CUI"
+      [ "$program" = vorthalimex ] && expected="Windows GUI"
+      subsystem=$("$objdump" -p "$dir/$program.exe" | sed -n 's/^Subsystem[[:space:]]*[0-9a-f]*[[:space:]]*(\(.*\))$/\1/p')
+      echo "$program.exe: subsystem $subsystem"
+      [ "$subsystem" = "$expected" ] || fail "$program.exe is a $subsystem program, not $expected"
+    done
     ;;
 
   plays)

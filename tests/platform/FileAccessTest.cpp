@@ -40,7 +40,9 @@ void write(const std::string& path, const std::vector<unsigned char>& bytes) {
     File file = open(path, "wb");
     ASSERT_TRUE(file) << path;
     // An empty vector's data() may be null, which fwrite must not be given even for 0 bytes.
-    if (!bytes.empty()) ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
+    if (!bytes.empty()) {
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file.get()), bytes.size());
+    }
 }
 
 TEST_F(FileAccessTest, NamesAreUtf8AndBytesPassUnchanged) {
