@@ -5,18 +5,20 @@
 // rasterises on threads of its own), and each pass's share of the CPU time (a glFinish after each
 // pass, so a pass's share includes the rasterising it caused), then both paths side by side, for
 // the whole show and for each section of the timeline (content/Timeline.h: title, plain, each
-// burst, swell, streaks, breakdown, credits, white-out, end fade). On a shared machine the CPU
-// figures are the steadier ones.
+// burst, swell, streaks, breakdown, credits, white-out, end fade), and each pass's CPU time per
+// frame by section. On a shared machine the CPU figures are the steadier ones.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24" <build>/bin/content_frame_benchmark [run dir]
 // VX_FRAME_STEP_MS=<ms> samples the timeline more coarsely for a quick comparison;
-// --benchmark_filter=fast (or faithful) runs one path only.
+// VX_FRAME_FROM_MS and VX_FRAME_TO_MS keep the frames of music time from <= ms < to (a section
+// or two, to see what a change did there); --benchmark_filter=fast (or faithful) runs one path only.
 #include <benchmark/benchmark.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -37,13 +39,17 @@ namespace {
 
 constexpr int kShowEndMs = 251586;
 
-int stepMs() {
-    const char* env = std::getenv("VX_FRAME_STEP_MS");
-    const int step = env ? std::atoi(env) : 0;
-    return step > 0 ? step : 250;
+// A positive whole number from the environment, else `otherwise`.
+int fromEnvironment(const char* name, int otherwise) {
+    const char* env = std::getenv(name);
+    const int value = env ? std::atoi(env) : 0;
+    return value > 0 ? value : otherwise;
 }
-const int kStepMs = stepMs();
-const int kFrames = kShowEndMs / kStepMs + 1;
+const int kStepMs = fromEnvironment("VX_FRAME_STEP_MS", 250);
+const int kFromMs = std::min(fromEnvironment("VX_FRAME_FROM_MS", 0), kShowEndMs);
+const int kToMs = std::min(fromEnvironment("VX_FRAME_TO_MS", kShowEndMs + 1), kShowEndMs + 1);
+// The frames at kFromMs + n kStepMs before kToMs; at least one.
+const int kFrames = std::max((kToMs - kFromMs + kStepMs - 1) / kStepMs, 1);
 
 using Clock = std::chrono::steady_clock;
 
@@ -66,6 +72,8 @@ struct PathFigures {
     std::array<double, 6> shares;
     // Frame times and CPU times (ms) by section of the timeline.
     std::array<std::vector<double>, content::kShowSectionCount> sectionMs, sectionCpuMs;
+    // Each pass's CPU time (ms, summed over the section's frames) by section.
+    std::array<std::array<double, 6>, content::kShowSectionCount> sectionPassCpuMs;
 };
 std::map<std::string, PathFigures> figures;
 
@@ -88,19 +96,26 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
     content::DemoContent content(&window, path);
 
     std::array<double, 6> passCpu{};  // passes 1..5, then the present
+    std::array<std::array<double, 6>, content::kShowSectionCount> sectionPassCpuMs{};
+    int section = 0;
     double mark = 0;
-    content.passDone = [&](int pass) {
-        glFinish();
+    const auto passEnds = [&](int pass) {
         const double now = processCpuSeconds();
         passCpu[pass - 1] += now - mark;
+        sectionPassCpuMs[section][pass - 1] += (now - mark) * 1000.0;
         mark = now;
+    };
+    content.passDone = [&](int pass) {
+        glFinish();
+        passEnds(pass);
     };
 
     std::vector<double> frameMs, frameCpuMs;
     std::array<std::vector<double>, content::kShowSectionCount> sectionMs, sectionCpuMs;
     int frame = 0;
     for (auto _ : state) {
-        const int ms = (frame++ % kFrames) * kStepMs;
+        const int ms = kFromMs + (frame++ % kFrames) * kStepMs;
+        section = content::showSectionAt(content::sceneTime(ms));
         const Clock::time_point start = Clock::now();
         const double cpuStart = processCpuSeconds();
         mark = cpuStart;
@@ -111,11 +126,10 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
         surface->swapBuffers();
         const Clock::time_point end = Clock::now();
         const double cpuEnd = processCpuSeconds();
-        passCpu[5] += cpuEnd - mark;
+        passEnds(6);
         const double seconds = std::chrono::duration<double>(end - start).count();
         state.SetIterationTime(seconds);
         frameMs.push_back(seconds * 1000.0);
-        const int section = content::showSectionAt(content::sceneTime(ms));
         sectionMs[section].push_back(seconds * 1000.0);
         sectionCpuMs[section].push_back((cpuEnd - cpuStart) * 1000.0);
         frameCpuMs.push_back((cpuEnd - cpuStart) * 1000.0);
@@ -125,7 +139,7 @@ void BM_WholeShowFrames(benchmark::State& state, content::RenderPath path) {
     for (double s : passCpu) total += s;
     PathFigures f{percentile(frameMs, 0.5), percentile(frameMs, 0.99), percentile(frameCpuMs, 0.5),
                   percentile(frameCpuMs, 0.99), {}, std::move(sectionMs),
-                  std::move(sectionCpuMs)};
+                  std::move(sectionCpuMs), sectionPassCpuMs};
     state.counters["median_ms"] = f.median;
     state.counters["p99_ms"] = f.p99;
     state.counters["max_ms"] = percentile(frameMs, 1.0);
@@ -205,6 +219,24 @@ void printSections(const char* title, SectionTimes times) {
     }
 }
 
+// Each path's mean CPU time per frame (ms, all threads) of every pass, by section: where a
+// section's time goes.
+void printSectionPasses() {
+    for (const auto& [name, f] : figures) {
+        std::printf("\nCPU time per frame by pass (ms, all threads), %s path\n%-10s %6s", name.c_str(), "section",
+                    "frames");
+        for (const char* pass : kPassNames) std::printf(" %10s", pass);
+        std::printf("\n");
+        for (int k = 0; k < content::kShowSectionCount; ++k) {
+            const std::size_t frames = f.sectionCpuMs[k].size();
+            if (frames == 0) continue;
+            std::printf("%-10s %6zu", content::showSections()[k].name, frames);
+            for (double ms : f.sectionPassCpuMs[k]) std::printf(" %10.2f", ms / static_cast<double>(frames));
+            std::printf("\n");
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -219,6 +251,7 @@ int main(int argc, char** argv) {
     printSideBySide();
     printSections("frame time (ms)", &PathFigures::sectionMs);
     printSections("CPU time per frame (ms, all threads)", &PathFigures::sectionCpuMs);
+    printSectionPasses();
     benchmark::Shutdown();
     return 0;
 }
