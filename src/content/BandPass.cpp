@@ -68,11 +68,6 @@ bool loadEntryPoints() {
     return all;
 }
 
-// The side of the texture that stands for every level under a fog that replaces the layers'
-// colour. In the white section the layers sample it from 0.07 to 0.93, far from the half texel
-// (1/128) at its edges where the clamped border would come in; in the first beat (the narrow
-// title layers reach the edges) the fog colour is black, as the border is.
-constexpr int kFogLevelSide = 64;
 // The rasteriser places vertices on a grid of 1/256 pixel.
 constexpr double kSubpixels = 256.0;
 constexpr int kBarRows = effects::kLetterboxRows / 2;
@@ -93,8 +88,7 @@ constexpr int kMaximaColumns = 64;
 // Shared by every program: colour components as the frame buffer stores them. GLSL 1.30 rounds
 // half to even in one instruction; 1.10 spells it out. Components are in 0 .. 1 already:
 // they are samples. The programs take no fog: a fog that leaves the layers as they are costs
-// nothing, and one that replaces them with its colour is drawn by sampling a texture of that
-// colour (compose).
+// nothing, and under one that replaces them with its colour the layers are flat (foggedLayers).
 const char* const kHead130 = R"(#version 130
 // round-half-even(c * 255): what the frame buffer stores for c.
 vec3 level8(vec3 c) { return roundEven(c * 255.0); }
@@ -264,6 +258,12 @@ void drawLayerQuad(float offsetX, float offsetY, float scaleX, float scaleY, int
     glPopMatrix();
 }
 
+// round(s * a / 255): the blend's product of an 8-bit colour s and an 8-bit alpha a.
+int blendProduct(int s, int a) {
+    const int t = s * a;
+    return (t + (t >> 8) + 0x80) >> 8;
+}
+
 // What the blend makes of a layer alpha: the 8-bit alpha a the frame buffer takes, as a / 255
 // for the shader, and the alpha channel's own term round(a * a / 255).
 struct BlendAlpha {
@@ -272,8 +272,7 @@ struct BlendAlpha {
 };
 BlendAlpha blendAlpha(float alpha) {
     const int a = frameBufferLevel(alpha);
-    const int t = a * a;
-    return {static_cast<float>(a) / 255.0f, (t + (t >> 8) + 0x80) >> 8};
+    return {static_cast<float>(a) / 255.0f, blendProduct(a, a)};
 }
 
 // Adds alpha to one of a term's two alpha classes; false when both hold other alphas.
@@ -304,37 +303,46 @@ struct ExactDraw {
 
 // The offset layers (the corner copies, small alphas) as placed terms over the whole band.
 // A layer whose colour adds nothing still adds round(a * a / 255) to the alpha channel; those
-// are drawn flat, one quad for each placement, with the sum of their alpha terms.
-struct FlatAlpha {
+// are drawn flat, one quad for each placement, with the sum of their alpha terms. So are the
+// layers that add the same colour to every pixel they cover (under a fog that replaces their
+// colour), with the sum of their colours.
+struct FlatLayer {
     BandLayer placement;  // its alpha unused
     int alphaTerm;
+    int colour[3] = {0, 0, 0};  // 0 .. 255 each, and above: the blend saturates
 };
+
+// Adds a flat layer's colour and alpha term to the one of the same placement in `flat`, or
+// appends it.
+void addFlat(std::vector<FlatLayer>& flat, const FlatLayer& layer) {
+    const BandLayer& l = layer.placement;
+    const auto same = std::find_if(flat.begin(), flat.end(), [&](const FlatLayer& f) {
+        const BandLayer& p = f.placement;
+        return p.offsetX == l.offsetX && p.offsetY == l.offsetY && p.scaleX == l.scaleX && p.scaleY == l.scaleY;
+    });
+    if (same == flat.end()) {
+        flat.push_back(layer);
+        return;
+    }
+    same->alphaTerm += layer.alphaTerm;
+    for (int c = 0; c < 3; ++c) same->colour[c] += layer.colour[c];
+}
 
 struct Plan {
     std::vector<ExactDraw> exact;
     std::vector<Slot> placed;
-    std::vector<FlatAlpha> alphaOnly;
+    std::vector<FlatLayer> alphaOnly;
 };
 
 // Layers that round to alpha 0 add nothing and are left out; layers of one level at the same
-// placement share a sample.
-Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const std::array<int, BandPass::kLevelCount>& peaks,
-             const LayerFog& fog) {
+// placement share a sample. No fog falls on the layers.
+Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const std::array<int, BandPass::kLevelCount>& peaks) {
     Plan plan;
     for (const BandLayer& layer : layers) {
         const float alpha = std::clamp(layer.alpha, 0.0f, 1.0f);
-        if (layerAddsNothing(alpha, peaks[static_cast<std::size_t>(layer.level)], fog)) {
+        if (layerAddsNothing(alpha, peaks[static_cast<std::size_t>(layer.level)], LayerFog{})) {
             const int alphaTerm = blendAlpha(alpha).alphaTerm;
-            if (alphaTerm == 0) continue;
-            const auto same = std::find_if(plan.alphaOnly.begin(), plan.alphaOnly.end(), [&](const FlatAlpha& a) {
-                const BandLayer& p = a.placement;
-                return p.offsetX == layer.offsetX && p.offsetY == layer.offsetY && p.scaleX == layer.scaleX &&
-                       p.scaleY == layer.scaleY;
-            });
-            if (same != plan.alphaOnly.end())
-                same->alphaTerm += alphaTerm;
-            else
-                plan.alphaOnly.push_back({layer, alphaTerm});
+            if (alphaTerm > 0) addFlat(plan.alphaOnly, {layer, alphaTerm});
             continue;
         }
         if (layer.offsetX == 0 && layer.offsetY == 0) {
@@ -413,20 +421,62 @@ std::vector<TermReach> termReach(const Plan& plan, int width, int height) {
     return reach;
 }
 
+// Whether a layer's quad covers the whole band with a pixel to spare on every side, so that
+// every band pixel is covered whatever the rounding of its edges.
+bool coversBand(const BandLayer& placement, int width, int height) {
+    float map[4], rect[4];
+    placeLayer(placement, width, height, map, rect);
+    return rect[0] <= -1.0f && rect[1] >= width + 1.0f && rect[2] <= kBarRows - 1.0f &&
+           rect[3] >= height - kBarRows + 1.0f;
+}
+
 // Flat, unfogged, untextured quads placed as drawLetterboxLayer places them (its rasterisation,
-// so the same pixels), each adding its alpha term to the alpha channel and nothing to the colour.
-void drawFlatAlpha(const std::vector<FlatAlpha>& flat, int width, int height) {
-    if (flat.empty()) return;
+// so the same pixels), each adding its colour and its alpha term (saturated at 255). The layers
+// that cover the whole band are summed into one quad over the band.
+void drawFlatLayers(const std::vector<FlatLayer>& layers, int width, int height) {
+    if (layers.empty()) return;
+    std::vector<FlatLayer> flat;
+    FlatLayer band{{0, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f}, 0};  // exactly the band
+    bool anyCovering = false;
+    for (const FlatLayer& f : layers) {
+        if (!coversBand(f.placement, width, height)) {
+            flat.push_back(f);
+            continue;
+        }
+        anyCovering = true;
+        band.alphaTerm += f.alphaTerm;
+        for (int c = 0; c < 3; ++c) band.colour[c] += f.colour[c];
+    }
+    if (anyCovering) addFlat(flat, band);
     const GLboolean fogOn = glIsEnabled(GL_FOG);
     glDisable(GL_FOG);
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_TEXTURE_2D);
-    for (const FlatAlpha& a : flat) {
-        const BandLayer& l = a.placement;
-        glColor4f(0.0f, 0.0f, 0.0f, static_cast<float>(std::min(a.alphaTerm, 255)) / 255.0f);
+    for (const FlatLayer& f : flat) {
+        const BandLayer& l = f.placement;
+        const auto level = [](int sum) { return static_cast<GLubyte>(std::min(sum, 255)); };
+        glColor4ub(level(f.colour[0]), level(f.colour[1]), level(f.colour[2]), level(f.alphaTerm));
         drawLayerQuad(l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height);
     }
     if (fogOn == GL_TRUE) glEnable(GL_FOG);
+}
+
+// Under a fog that replaces the layers' colour, every sample a layer takes is the fog colour F,
+// whatever its level: the layer adds round(F a / 255) to the colour and round(a a / 255) to the
+// alpha of each pixel its quad covers (a its 8-bit alpha), as a flat quad; the layers of one
+// placement are summed into one.
+std::vector<FlatLayer> foggedLayers(const std::vector<BandLayer>& layers, const LayerFog& fog) {
+    int fogLevel[3];
+    for (int c = 0; c < 3; ++c) fogLevel[c] = frameBufferLevel(fog.add[c]);
+    std::vector<FlatLayer> flat;
+    for (const BandLayer& layer : layers) {
+        const int a = frameBufferLevel(layer.alpha);
+        if (a == 0) continue;
+        FlatLayer f{layer, blendProduct(a, a)};
+        for (int c = 0; c < 3; ++c) f.colour[c] = blendProduct(fogLevel[c], a);
+        addFlat(flat, f);
+    }
+    return flat;
 }
 
 }  // namespace
@@ -547,7 +597,7 @@ namespace {
 template <typename Programs>
 void drawTerms(const Plan& plan, const std::vector<bool>& live, int width, int height, const Programs& exact,
                const Programs& placed, const Programs& covering) {
-    std::vector<FlatAlpha> flat;
+    std::vector<FlatLayer> flat;
     // Each unoffset quad exactly as drawLetterboxLayer places it, texture coordinates included,
     // once per group of levels with weight (by the largest programs that fit). The first draw of
     // a quad brings the alpha channel's part of all its terms.
@@ -661,7 +711,7 @@ void drawTerms(const Plan& plan, const std::vector<bool>& live, int width, int h
     drawPlaced(coveringSlots, covering);
     drawPlaced(partialSlots, placed);
     glUseProgram(0);
-    drawFlatAlpha(flat, width, height);
+    drawFlatLayers(flat, width, height);
 }
 
 }  // namespace
@@ -694,8 +744,6 @@ std::unique_ptr<BandPass> BandPass::create() {
         return nullptr;
     // As the render targets are (format, size a power of 2, filter and wrap), so that the
     // programs compiled for the levels serve it too.
-    pass->fogLevel_ = std::make_unique<assets::Texture>(kFogLevelSide, kFogLevelSide);
-    pass->fogLevel_->setRepeat(false);
     pass->warmUp();
     return pass;
 }
@@ -774,28 +822,10 @@ bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<as
         if (layer.level < 0 || layer.level >= kLevelCount) return false;
 
     // A fog that replaces the layers' colour (the white section, the first beat) makes every
-    // sample its colour: the levels are replaced by a texture of that colour (kFogLevelSide).
-    // A fog between (only before the first beat) is left to the fixed-function layers.
+    // sample its colour: each layer is a flat quad. A fog between (only before the first beat)
+    // is left to the fixed-function layers.
     const LayerFog fog = layerFogInForce();
-    const float fogKeep = fog.keep;
-    const float* fogAdd = fog.add;
-    if (fogKeep != 0.0f && fogKeep != 1.0f) return false;
-    std::array<const assets::Texture*, kLevelCount> sampled{};
-    for (int i = 0; i < kLevelCount; ++i) sampled[i] = fogKeep == 0.0f ? fogLevel_.get() : levels[i];
-    if (fogKeep == 0.0f) {
-        unsigned char colour[3];
-        for (int c = 0; c < 3; ++c) colour[c] = static_cast<unsigned char>(frameBufferLevel(fogAdd[c]));
-        std::vector<unsigned char> pixels(kFogLevelSide * kFogLevelSide * 3);
-        for (std::size_t k = 0; k < pixels.size(); ++k) pixels[k] = colour[k % 3];
-        glActiveTexture(GL_TEXTURE0);
-        fogLevel_->bind();
-        GLint alignment = 4;
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, kFogLevelSide, kFogLevelSide, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-    }
-    const Plan plan = planFor(layers, width, height, peaks, fog);
+    if (fog.keep != 0.0f && fog.keep != 1.0f) return false;
 
     effects::setBandViewport(width, height);
     effects::setScreenOrtho(width, height);
@@ -806,32 +836,43 @@ bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<as
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);  // each draw adds whole levels, saturating like the layers
 
-    // Level i on texture unit i; the bindings of units 1 and up are put back afterwards. Under a
-    // fog that replaces the colour every sample is that colour: every term draws everywhere.
-    const bool tiled = fogKeep == 1.0f;
+    if (fog.keep == 0.0f)
+        drawFlatLayers(foggedLayers(layers, fog), width, height);
+    else
+        sumLayers(layers, levels, width, height, peaks);
+
+    // What the last layer drawn by drawLetterboxLayer leaves.
+    const BandLayer& last = layers.back();
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glColor4f(1.0f, 1.0f, 1.0f, last.alpha);
+    levels[static_cast<std::size_t>(last.level)]->bind();
+    return true;
+}
+
+void BandPass::sumLayers(const std::vector<BandLayer>& layers, const std::array<assets::Texture*, kLevelCount>& levels,
+                         int width, int height, const std::array<int, kLevelCount>& peaks) {
+    const Plan plan = planFor(layers, width, height, peaks);
+
+    // Level i on texture unit i; the bindings of units 1 and up are put back afterwards.
     const std::vector<TermReach> reach = termReach(plan, width, height);
     GLint found[kLevelCount] = {};
     for (int i = kLevelCount - 1; i >= 0; --i) {
         glActiveTexture(GL_TEXTURE0 + i);
         glGetIntegerv(GL_TEXTURE_BINDING_2D, &found[i]);
-        glBindTexture(GL_TEXTURE_2D, sampled[i]->glName);
+        glBindTexture(GL_TEXTURE_2D, levels[i]->glName);
         const bool sampledHere =
             std::any_of(reach.begin(), reach.end(), [i](const TermReach& r) { return r.level == i; });
-        if (tiled && sampledHere) readBack(i, *sampled[i]);
+        if (sampledHere) readBack(i, *levels[i]);
     }
 
     // The band in rectangles of tiles that draw the same terms, each under its scissor.
     const int bandBottom = kBarRows, bandTop = height - kBarRows;
-    std::vector<TileRect> rects;
-    if (tiled) {
-        rects = tileRects(width, bandBottom, bandTop, height, kTileSide, [&](int x0, int y0, int x1, int y1) {
+    const std::vector<TileRect> rects =
+        tileRects(width, bandBottom, bandTop, height, kTileSide, [&](int x0, int y0, int x1, int y1) {
             std::vector<bool> live(reach.size());
             for (std::size_t k = 0; k < reach.size(); ++k) live[k] = reach[k].addsIn(maxima_, x0, y0, x1, y1);
             return live;
         });
-    } else {
-        rects.push_back({0, bandBottom, width, bandTop, std::vector<bool>(reach.size(), true)});
-    }
     const GLboolean scissorOn = glIsEnabled(GL_SCISSOR_TEST);
     GLint scissorBox[4] = {};
     glGetIntegerv(GL_SCISSOR_BOX, scissorBox);
@@ -844,20 +885,13 @@ bool BandPass::compose(const std::vector<BandLayer>& layers, const std::array<as
     if (scissorOn != GL_TRUE) glDisable(GL_SCISSOR_TEST);
 
     // The alpha channel's part of the layers whose colour adds nothing anywhere.
-    drawFlatAlpha(plan.alphaOnly, width, height);
+    drawFlatLayers(plan.alphaOnly, width, height);
 
     for (int i = kLevelCount - 1; i >= 1; --i) {
         glActiveTexture(GL_TEXTURE0 + i);
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(found[i]));
     }
     glActiveTexture(GL_TEXTURE0);
-
-    // What the last layer drawn by drawLetterboxLayer leaves.
-    const BandLayer& last = layers.back();
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
-    glColor4f(1.0f, 1.0f, 1.0f, last.alpha);
-    levels[static_cast<std::size_t>(last.level)]->bind();
-    return true;
 }
 
 // A level's texels read back into its maxima: 4 bytes a texel, so that no row padding comes in,

@@ -204,6 +204,32 @@ TEST_F(BandPassTest, LeavesOutTermsOnlyWhereTheyAddNothing) {
     }
 }
 
+// A fog that replaces the layers' colour makes every layer add one colour over its own quad:
+// the band is the fixed-function one to the bit, every channel, however the levels look and
+// wherever the layers lie (the title's narrow layers, the corner copies, the streaks).
+TEST_F(BandPassTest, UnderAReplacingFogIsTheFixedFunctionBandExactly) {
+    const GateCase cases[] = {
+        {"white-out: fog colour beyond white", 560.0f, 640, 480, {16.0f, 0.01f}, 31},
+        {"opening: black fog", 0.2f, 640, 480, {0.0f, 0.5f}, 32},
+        // Dim fogs, which saturate nothing: every layer's share is rounded on its own.
+        {"title inset, dim fog", 50.0f, 640, 480, {0.05f, 0.5f}, 33},
+        {"plain, dim fog", 200.0f, 640, 480, {0.1f, 0.5f}, 34},
+        {"streaks, dim fog", 352.0f, 640, 480, {0.03f, 0.5f}, 35},
+        {"1280 x 960 band, streaks, dim fog", 321.0f, 1280, 960, {0.07f, 0.5f}, 36},
+    };
+    for (const GateCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const GlowLevels glow(c.seed);
+        const std::vector<BandLayer> layers = layersAt(c.t);
+        const auto faithful = drawBand(layers, glow, c.width, c.height, c.fog, nullptr);
+        const auto fast = drawBand(layers, glow, c.width, c.height, c.fog, pass.get());
+        const Difference d = compare(faithful, fast);
+        EXPECT_EQ(d.maxLevel, 0);
+        EXPECT_EQ(d.coverage, 0);
+        expectNoGlError("compose");
+    }
+}
+
 // A negative fog end leaves a fraction of each layer's colour (end / (end - 1) at the layers):
 // the pass leaves that to the fixed-function layers and draws nothing.
 TEST_F(BandPassTest, LeavesAPartialFogToTheCaller) {
