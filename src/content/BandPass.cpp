@@ -71,11 +71,16 @@ bool loadEntryPoints() {
 // The rasteriser places vertices on a grid of 1/256 pixel.
 constexpr double kSubpixels = 256.0;
 constexpr int kBarRows = effects::kLetterboxRows / 2;
-// Placed terms per program: a program for every count up to this, so that a tile's terms take
-// one draw (up to 16) instead of one per power of 2. Each draw more costs the blend's read and
-// write of its pixels: on llvmpipe, a program for every count took 8 % fewer instructions a
-// plain frame than counts of 16, 8, 4, 2 and 1.
+// Placed terms per program, at most. Each draw more costs the blend's read and write of its
+// pixels (on llvmpipe, a program for every count up to 16 took 8 % fewer instructions a plain
+// frame than counts of 16, 8, 4, 2 and 1), and each program costs its compile at start-up (from
+// about 30 ms for one term to 430 ms for 16 with a cold shader cache): so a program for each
+// count a tile often draws. The corner copies come four a level, so the counts are mostly
+// even, and those of partly covering layers (the title's) mostly multiples of 4. Largest first
+// (largestFitting), down to 1.
 constexpr int kMostTerms = 16;
+constexpr int kCoveringTerms[] = {16, 14, 12, 10, 8, 6, 4, 2, 1};
+constexpr int kPlacedTerms[] = {16, 12, 8, 6, 4, 2, 1};
 // Exact terms: one per level with weight, the levels of one quad in one draw.
 constexpr int kMostExactTerms = BandPass::kLevelCount;
 // The side of the band tiles, each drawing the terms that add something there: a quarter of
@@ -733,14 +738,15 @@ std::unique_ptr<BandPass> BandPass::create() {
     for (int terms = kMostExactTerms; terms >= 1; --terms) {
         if (auto p = Program::build(vertex, terms, TermKind::Exact, glsl130)) pass->exact_.push_back(std::move(p));
     }
-    for (int terms = kMostTerms; terms >= 1; --terms) {
+    for (int terms : kPlacedTerms) {
         if (auto p = Program::build(vertex, terms, TermKind::Placed, glsl130)) pass->placed_.push_back(std::move(p));
+    }
+    for (int terms : kCoveringTerms) {
         if (auto p = Program::build(vertex, terms, TermKind::Covering, glsl130)) pass->covering_.push_back(std::move(p));
     }
     glDeleteShader(vertex);
-    const auto sizes = static_cast<std::size_t>(kMostTerms);
-    if (pass->exact_.size() != static_cast<std::size_t>(kMostExactTerms) || pass->placed_.size() != sizes ||
-        pass->covering_.size() != sizes)
+    if (pass->exact_.size() != static_cast<std::size_t>(kMostExactTerms) || pass->placed_.size() != std::size(kPlacedTerms) ||
+        pass->covering_.size() != std::size(kCoveringTerms))
         return nullptr;
     // As the render targets are (format, size a power of 2, filter and wrap), so that the
     // programs compiled for the levels serve it too.
@@ -750,8 +756,9 @@ std::unique_ptr<BandPass> BandPass::create() {
 
 // llvmpipe turns a program into machine code at its first draw: with a cold shader cache that
 // took up to a second and a half per program on the loaded 2-core machine, a stall in the middle
-// of the show the first time a burst or the streaks come. (All 41 programs: about 3 s at the
-// first start on this machine, under a second once Mesa's shader cache holds them.) One draw of each program in the state
+// of the show the first time a burst or the streaks come. (All 25 programs: about 2.7 s of CPU
+// at a start with a cold shader cache on this machine, 4.9 s for the 41 of a program for every
+// count; under a second once Mesa's shader cache holds them.) One draw of each program in the state
 // compose draws in (blending GL_ONE, GL_ONE; RGB levels, linear, clamped) moves it to start-up.
 // The draws add nothing (every weight is 0) to one pixel; the GL state is put back.
 void BandPass::warmUp() const {

@@ -114,7 +114,7 @@ private:
     // Reads the texels of `texture`, bound on the active unit, into the maxima of `level`.
     void readBack(int level, const assets::Texture& texture);
     std::vector<std::unique_ptr<Program>> exact_;     // 9 levels down to 1 on a layer's own quad
-    std::vector<std::unique_ptr<Program>> placed_;    // 16 placed terms down to 1 over the band
+    std::vector<std::unique_ptr<Program>> placed_;    // placed terms over the band, 16 down to 1
     std::vector<std::unique_ptr<Program>> covering_;  // the same for layers covering the band
     std::array<TexelMaxima, kLevelCount> maxima_;     // each level's texels as last read back
     std::vector<unsigned char> readback_;
