@@ -12,18 +12,23 @@ void TexelMaxima::assign(const unsigned char* rgba, int width, int height, int b
     columns_ = (width_ + block_ - 1) / block_;
     rows_ = (height_ + block_ - 1) / block_;
     blocks_.assign(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(rows_), 0);
-    for (int y = 0; y < height_; ++y) {
-        const unsigned char* texel = rgba + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) * 4;
-        unsigned char* row = &blocks_[static_cast<std::size_t>(y / block_) * static_cast<std::size_t>(columns_)];
-        for (int bx = 0; bx < columns_; ++bx) {
-            unsigned largest = row[bx];
-            const int end = std::min((bx + 1) * block_, width_);
-            for (int x = bx * block_; x < end; ++x, texel += 4) {
-                const unsigned c = texel[0] > texel[1] ? texel[0] : texel[1];
-                const unsigned d = c > texel[2] ? c : texel[2];
-                largest = largest > d ? largest : d;
-            }
-            row[bx] = static_cast<unsigned char>(largest);
+    // A level is read back every frame: each row of blocks is first reduced down its texel rows,
+    // byte by byte (one contiguous maximum, which the compiler vectorises), then across.
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+    std::vector<unsigned char> down(rowBytes);
+    for (int by = 0; by < rows_; ++by) {
+        const int y0 = by * block_, y1 = std::min(y0 + block_, height_);
+        const unsigned char* first = rgba + static_cast<std::size_t>(y0) * rowBytes;
+        std::copy(first, first + rowBytes, down.begin());
+        for (int y = y0 + 1; y < y1; ++y) {
+            const unsigned char* row = rgba + static_cast<std::size_t>(y) * rowBytes;
+            for (std::size_t i = 0; i < rowBytes; ++i) down[i] = std::max(down[i], row[i]);
+        }
+        unsigned char* blocks = &blocks_[static_cast<std::size_t>(by) * static_cast<std::size_t>(columns_)];
+        for (int x = 0; x < width_; ++x) {
+            const unsigned char* texel = &down[static_cast<std::size_t>(x) * 4];
+            unsigned char& largest = blocks[x / block_];
+            largest = std::max({largest, texel[0], texel[1], texel[2]});
         }
     }
 }

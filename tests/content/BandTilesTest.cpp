@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,36 @@ TEST(TexelMaxima, BoundsTheTexelsABilinearSampleWeighs) {
         EXPECT_EQ(maxima.bound(c.s0, c.s1, c.t0, c.t1), 0) << "before assign";
         maxima.assign(rgba.data(), 8, 4, c.blockSide);
         EXPECT_EQ(maxima.bound(c.s0, c.s1, c.t0, c.t1), c.expected);
+    }
+}
+
+// Over noise whose fourth byte is brighter than any colour, each block holds the largest colour
+// byte of its texels: a footprint on one texel column (one texel of margin each side, then
+// whole blocks) bounds exactly the columns of the blocks it reaches, for blocks that divide the
+// width and blocks with a short last one.
+TEST(TexelMaxima, KeepsTheLargestColourOfEveryBlock) {
+    const int width = 37, height = 5;
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> colour(0, 200);
+    std::vector<unsigned char> rgba(static_cast<std::size_t>(width * height * 4));
+    for (std::size_t k = 0; k < rgba.size(); ++k) rgba[k] = k % 4 == 3 ? 255 : static_cast<unsigned char>(colour(random));
+    const auto largestInColumns = [&](int from, int to) {
+        int largest = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = from; x < to; ++x)
+                for (int c = 0; c < 3; ++c) largest = std::max(largest, static_cast<int>(rgba[static_cast<std::size_t>((y * width + x) * 4 + c)]));
+        return largest;
+    };
+    for (const int block : {1, 3, 4, 5, 8, 16, 40}) {
+        SCOPED_TRACE(block);
+        TexelMaxima maxima;
+        maxima.assign(rgba.data(), width, height, block);
+        for (int x = 0; x < width; ++x) {
+            const double s = (x + 0.6) / width;  // weighs texels x and x + 1
+            const int first = std::max(x - 1, 0) / block * block;
+            const int end = std::min((std::min(x + 2, width - 1) / block + 1) * block, width);
+            EXPECT_EQ(maxima.bound(s, s, 0.0, 1.0), largestInColumns(first, end)) << "column " << x;
+        }
     }
 }
 
