@@ -379,11 +379,14 @@ Plan planFor(const std::vector<BandLayer>& layers, int width, int height, const 
     return plan;
 }
 
-// Where a term can add anything: its level, its largest 8-bit alpha, and where it lands (the
-// window rectangle it covers and the texture coordinate as a function of the window position).
+// Where a term can add anything: its level, its 8-bit alphas (up to two classes, each counted
+// some times), and where it lands (the window rectangle it covers and the texture coordinate as
+// a function of the window position).
 struct TermReach {
     int level = -1;  // -1: no term (a level without weight in an exact draw)
-    int alpha = 0;
+    int alpha = 0;   // the largest of its alphas
+    int alphas[2] = {};
+    int counts[2] = {};
     float map[4] = {};
     float rect[4] = {};
 
@@ -398,6 +401,22 @@ struct TermReach {
                                                                        iy0 * map[2] + map[3], iy1 * map[2] + map[3]);
         return peak * alpha >= 128;
     }
+
+    // Whether it adds one colour to every pixel of x0 <= x < x1, y0 <= y < y1: its level is of
+    // one colour, its quad covers them all and no sample there weighs the border. Then adds that
+    // colour (in the maxima's byte order) to sum.
+    bool sameIn(const std::array<TexelMaxima, BandPass::kLevelCount>& maxima, int x0, int y0, int x1, int y1,
+                int* sum) const {
+        if (level < 0 || rect[0] > x0 || rect[1] < x1 || rect[2] > y0 || rect[3] < y1) return false;
+        const TexelMaxima& m = maxima[static_cast<std::size_t>(level)];
+        int colour[3];
+        if (!m.uniform(colour) ||
+            !m.inside(x0 * map[0] + map[1], x1 * map[0] + map[1], y0 * map[2] + map[3], y1 * map[2] + map[3]))
+            return false;
+        for (int k = 0; k < 2; ++k)
+            for (int c = 0; c < 3; ++c) sum[c] += counts[k] * blendProduct(colour[c], alphas[k]);
+        return true;
+    }
 };
 
 // Every term of the plan, indexed as drawTerms reads `live`: level i of exact draw d at
@@ -411,7 +430,11 @@ std::vector<TermReach> termReach(const Plan& plan, int width, int height) {
             if (w[1] == 0 && w[3] == 0) continue;
             TermReach& r = reach[d * BandPass::kLevelCount + static_cast<std::size_t>(i)];
             r.level = i;
-            r.alpha = std::max(w[1] > 0 ? frameBufferLevel(w[0]) : 0, w[3] > 0 ? frameBufferLevel(w[2]) : 0);
+            for (int c = 0; c < 2; ++c) {
+                r.alphas[c] = w[2 * c + 1] > 0 ? frameBufferLevel(w[2 * c]) : 0;
+                r.counts[c] = static_cast<int>(w[2 * c + 1]);
+            }
+            r.alpha = std::max(r.alphas[0], r.alphas[1]);
             placeLayer({i, 0.0f, 0.0f, 0.0f, draw.scaleX, draw.scaleY}, width, height, r.map, r.rect);
         }
     }
@@ -419,7 +442,8 @@ std::vector<TermReach> termReach(const Plan& plan, int width, int height) {
         const Slot& s = plan.placed[k];
         TermReach& r = reach[plan.exact.size() * BandPass::kLevelCount + k];
         r.level = s.level;
-        r.alpha = frameBufferLevel(s.weight[0]);
+        r.alpha = r.alphas[0] = frameBufferLevel(s.weight[0]);
+        r.counts[0] = static_cast<int>(s.weight[1]);
         std::memcpy(r.map, s.map, sizeof r.map);
         std::memcpy(r.rect, s.rect, sizeof r.rect);
     }
@@ -463,6 +487,43 @@ void drawFlatLayers(const std::vector<FlatLayer>& layers, int width, int height)
         glColor4ub(level(f.colour[0]), level(f.colour[1]), level(f.colour[2]), level(f.alphaTerm));
         drawLayerQuad(l.offsetX, l.offsetY, l.scaleX, l.scaleY, width, height);
     }
+    if (fogOn == GL_TRUE) glEnable(GL_FOG);
+}
+
+// A band tile (window pixels x0 <= x < x1, y0 <= y < y1) and the colour its terms that add one
+// colour all over it add together, in the order of TexelMaxima's bytes (BGR).
+struct FlatTile {
+    int x0, y0, x1, y1;
+    int sum[3];
+};
+
+// The tiles' colours added as flat quads on the tiles' pixel edges (each pixel covered once),
+// one draw; a sum over 255 saturates as the terms would. Untextured, unfogged, alpha 0. Leaves
+// the screen ortho and smooth shading.
+void drawFlatTiles(const std::vector<FlatTile>& tiles, int width, int height) {
+    if (tiles.empty()) return;
+    const GLboolean fogOn = glIsEnabled(GL_FOG);
+    glDisable(GL_FOG);
+    glActiveTexture(GL_TEXTURE0);
+    glDisable(GL_TEXTURE_2D);
+    glShadeModel(GL_FLAT);
+    // Window pixels over the band viewport.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0.0, width, kBarRows, height - kBarRows, -1.0, 1.0);
+    glMatrixMode(GL_MODELVIEW);
+    glBegin(GL_QUADS);
+    for (const FlatTile& t : tiles) {
+        const auto level = [&t](int c) { return static_cast<GLubyte>(std::min(t.sum[c], 255)); };
+        glColor4ub(level(2), level(1), level(0), 0);
+        glVertex2i(t.x0, t.y0);
+        glVertex2i(t.x1, t.y0);
+        glVertex2i(t.x1, t.y1);
+        glVertex2i(t.x0, t.y1);
+    }
+    glEnd();
+    effects::setScreenOrtho(width, height);
+    glShadeModel(GL_SMOOTH);
     if (fogOn == GL_TRUE) glEnable(GL_FOG);
 }
 
@@ -874,10 +935,16 @@ void BandPass::sumLayers(const std::vector<BandLayer>& layers, const std::array<
 
     // The band in rectangles of tiles that draw the same terms, each under its scissor.
     const int bandBottom = kBarRows, bandTop = height - kBarRows;
+    // A term that adds one colour all over a tile (its level of one colour: the end fade) is
+    // not sampled there: the tile's flat colour brings it.
+    std::vector<FlatTile> flatTiles;
     const std::vector<TileRect> rects =
         tileRects(width, bandBottom, bandTop, height, kTileSide, [&](int x0, int y0, int x1, int y1) {
             std::vector<bool> live(reach.size());
-            for (std::size_t k = 0; k < reach.size(); ++k) live[k] = reach[k].addsIn(maxima_, x0, y0, x1, y1);
+            int same[3] = {};
+            for (std::size_t k = 0; k < reach.size(); ++k)
+                live[k] = reach[k].addsIn(maxima_, x0, y0, x1, y1) && !reach[k].sameIn(maxima_, x0, y0, x1, y1, same);
+            if (same[0] > 0 || same[1] > 0 || same[2] > 0) flatTiles.push_back({x0, y0, x1, y1, {same[0], same[1], same[2]}});
             return live;
         });
     const GLboolean scissorOn = glIsEnabled(GL_SCISSOR_TEST);
@@ -891,6 +958,7 @@ void BandPass::sumLayers(const std::vector<BandLayer>& layers, const std::array<
     glScissor(scissorBox[0], scissorBox[1], scissorBox[2], scissorBox[3]);
     if (scissorOn != GL_TRUE) glDisable(GL_SCISSOR_TEST);
 
+    drawFlatTiles(flatTiles, width, height);
     // The alpha channel's part of the layers whose colour adds nothing anywhere.
     drawFlatLayers(plan.alphaOnly, width, height);
 

@@ -26,9 +26,21 @@ public:
     // 0 .. 255; 0 before assign.
     int bound(double s0, double s1, double t0, double t1) const;
 
+    // Whether every texel has the same colour, then written to colour (in assign's byte order).
+    // False before assign.
+    bool uniform(int colour[3]) const;
+    // Whether every bilinear sample taken at s in [s0, s1], t in [t0, t1] weighs texels only,
+    // never the border (the same margin as bound). False before assign.
+    bool inside(double s0, double s1, double t0, double t1) const;
+
 private:
+    // The texel columns [*x0, *x1] and rows [*y0, *y1] the samples over s in [s0, s1], t in
+    // [t0, t1] weigh, margin included, before clamping to the texture.
+    void footprint(double s0, double s1, double t0, double t1, int* x0, int* x1, int* y0, int* y1) const;
     int width_ = 0, height_ = 0, block_ = 1, columns_ = 0, rows_ = 0;
     std::vector<unsigned char> blocks_;
+    bool uniform_ = false;
+    int colour_[3] = {0, 0, 0};
 };
 
 // A rectangle of window pixels, x0 <= x < x1 and y0 <= y < y1, and which terms it draws.

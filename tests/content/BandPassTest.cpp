@@ -31,6 +31,7 @@ enum class Fill {
     Pattern,
     Solid,    // every texel grey 200
     Patches,  // black, with the pattern in one patch and dim noise (0 .. 40) in another
+    Uniform,  // each level one dim colour of its own (the end fade's levels are one grey)
 };
 
 class GlowLevels {
@@ -49,6 +50,7 @@ public:
                         const int smooth = (x * 255 / w + y * 255 / h + c * 80) % 256;
                         int v = std::clamp(smooth + noise(random), 0, 255);
                         if (fill == Fill::Solid) v = 200;
+                        if (fill == Fill::Uniform) v = c == 3 ? 255 : (9 + 13 * i + 17 * c) % 45;
                         if (fill == Fill::Patches) {
                             const bool bright = 8 * x >= w && 8 * x < 3 * w && 2 * y >= h && 8 * y < 7 * h;
                             const bool dim = 8 * x >= 5 * w && 8 * x < 7 * w && 8 * y >= h && 2 * y < h;
@@ -227,6 +229,23 @@ TEST_F(BandPassTest, UnderAReplacingFogIsTheFixedFunctionBandExactly) {
         EXPECT_EQ(d.maxLevel, 0);
         EXPECT_EQ(d.coverage, 0);
         expectNoGlError("compose");
+    }
+}
+
+// Over levels of one colour each, the terms that add one colour all over a tile come from a flat
+// colour there instead of samples: the band stays within the gate (the corner copies' edges
+// a unit in the last place off at most) and the alpha channel is the fixed-function one.
+TEST_F(BandPassTest, LevelsOfOneColourAddTheirColour) {
+    const GateCase cases[] = {
+        {"end fade", 600.0f, 640, 480, kShowFog, 41},
+        {"title inset", 50.0f, 640, 480, kShowFog, 42},
+        {"plain", 200.0f, 640, 480, kShowFog, 43},
+        {"swell peak with streaks", 352.0f, 640, 480, kShowFog, 44},
+        {"1280 x 960 band", 200.0f, 1280, 960, kShowFog, 45},
+    };
+    for (const GateCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(expectWithinTheGate(layersAt(c.t), GlowLevels(c.seed, Fill::Uniform), c, pass.get()), 0) << "alpha channel";
     }
 }
 

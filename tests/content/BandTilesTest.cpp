@@ -85,6 +85,49 @@ TEST(TexelMaxima, KeepsTheLargestColourOfEveryBlock) {
     }
 }
 
+// A level of one colour (whatever its fourth bytes) is uniform, with that colour; one texel off
+// in one colour byte, anywhere, makes it not. Samples weigh only texels while their footprint,
+// a texel of margin included, stays off the border.
+TEST(TexelMaxima, TellsAUniformLevelAndFootprintsOffTheBorder) {
+    const int width = 8, height = 4;
+    std::vector<unsigned char> rgba(width * height * 4);
+    for (std::size_t k = 0; k < rgba.size(); k += 4) {
+        rgba[k] = 10, rgba[k + 1] = 20, rgba[k + 2] = 30;
+        rgba[k + 3] = static_cast<unsigned char>(k);
+    }
+    TexelMaxima maxima;
+    int colour[3] = {-1, -1, -1};
+    EXPECT_FALSE(maxima.uniform(colour)) << "before assign";
+    EXPECT_FALSE(maxima.inside(0.5, 0.5, 0.5, 0.5)) << "before assign";
+    for (const int block : {1, 3, 8}) {
+        maxima.assign(rgba.data(), width, height, block);
+        ASSERT_TRUE(maxima.uniform(colour)) << block;
+        EXPECT_EQ(colour[0], 10);
+        EXPECT_EQ(colour[1], 20);
+        EXPECT_EQ(colour[2], 30);
+    }
+    for (const std::size_t off : {std::size_t{0}, std::size_t{13 * 4 + 1}, rgba.size() - 2}) {
+        std::vector<unsigned char> odd = rgba;
+        odd[off] ^= 1;
+        maxima.assign(odd.data(), width, height, 3);
+        EXPECT_FALSE(maxima.uniform(colour)) << "byte " << off;
+    }
+    struct Case {
+        const char* name;
+        double s0, s1, t0, t1;
+        bool inside;
+    };
+    // A sample at u = s * 8 - 0.5 weighs texels floor(u) and floor(u) + 1; one more each side.
+    const Case cases[] = {
+        {"texels 2 to 5, rows 0 to 3", 3.6 / 8, 3.6 / 8, 1.6 / 4, 1.6 / 4, true},
+        {"texel 0: the margin reaches the border", 0.6 / 8, 3.6 / 8, 1.6 / 4, 1.6 / 4, false},
+        {"texel 6: the margin reaches the border", 3.6 / 8, 6.6 / 8, 1.6 / 4, 1.6 / 4, false},
+        {"row 2: the margin reaches the border", 3.6 / 8, 3.6 / 8, 2.6 / 4, 1.6 / 4, false},
+        {"outside the texture", -1.0, -0.5, 1.6 / 4, 1.6 / 4, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(maxima.inside(c.s0, c.s1, c.t0, c.t1), c.inside) << c.name;
+}
+
 // Checks that the rectangles cover each band pixel once, that every tile in a rectangle draws
 // the rectangle's terms, and that tile edges fall where asked.
 void expectTiling(const std::vector<TileRect>& rects, int width, int bottom, int top, int alignTop, int side,
