@@ -3,28 +3,27 @@
 //
 // Everything is recomputed from the music time and sent in immediate mode (5,566 sprite quads,
 // 100 band quads and the ball's triangles per frame); the translucent geometry is not sorted.
-// On the fast render path the particle swarm is one batch instead: the particles' transforms are
-// applied on the CPU and their quads, in the same order and with the same texture, blend, depth
-// state and colours, go to GL as one vertex array (one draw instead of 5,519). The 47 large
-// sprites stay one draw each: batched, their huge clipped quads come out a few levels off at
-// some pixels, and they cost fill, not calls.
-//
-// The swarm's particles add round(s * a / 255) of a sample's component s at their 8-bit alpha a
-// of 2 or 3: their texture's dim rim adds nothing. So, while the fog keeps dark texels dark, the
-// fast path draws each particle over the part of its texture that can add a level at the mipmap
-// levels it samples (content/SpriteTrim.h), and leaves out the particles that add nothing at all.
-// Sprites whose alpha is 0 add nothing either and are left out too.
+// On the fast render path the particle swarm is one batch instead: the GL's matrix arithmetic for
+// each particle is done on the CPU, to the bit, and the quads go to GL as one vertex array with
+// the same texture, blend, depth state and colours: the same pixels, one draw instead of 5,519
+// (ParticleBatch). The 47 large sprites stay one draw each: batched, their huge clipped quads
+// come out a few levels off at some pixels, and they cost fill, not calls.
+// Sprites whose alpha is 0 add nothing and are left out on the fast path.
+#include <GL/gl.h>
+#include <GL/glext.h>
+
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "content/BandPass.h"
 #include "content/DemoContent.h"
-#include "content/SpriteTrim.h"
 #include "content/Timeline.h"
 #include "effects/Orbit.h"
 #include "effects/ScreenLayers.h"
+#include "platform/GlEntryPoint.h"
 
 namespace content {
 
@@ -49,73 +48,134 @@ void drawUnitQuad() {
 constexpr float kQuadCorners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
 constexpr float kQuadTexCoords[4][2] = {{0.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 0.0f}};
 
-// Quads with their transforms applied, drawn with one glDrawArrays. The vertex layout is GL
-// 1.1's interleaved GL_T2F_C4F_N3F_V3F.
-class SpriteBatch {
+// A column-major 4 x 4 matrix composed the way the GL composes its own: single precision, each
+// sum taken left to right (Mesa's matrix code, with no fused multiply-add).
+using GlMatrix = std::array<float, 16>;
+
+// glTranslatef.
+void translateMatrix(GlMatrix& m, float x, float y, float z) {
+    for (int r = 0; r < 4; ++r) m[12 + r] = m[r] * x + m[4 + r] * y + m[8 + r] * z + m[12 + r];
+}
+
+// glScalef.
+void scaleMatrix(GlMatrix& m, float x, float y, float z) {
+    for (int r = 0; r < 4; ++r) {
+        m[r] *= x;
+        m[4 + r] *= y;
+        m[8 + r] *= z;
+    }
+}
+
+// a b (glMultMatrixf, and the projection times the model-view the vertex transform uses).
+GlMatrix multiplyMatrices(const GlMatrix& a, const GlMatrix& b) {
+    GlMatrix product{};
+    for (int i = 0; i < 4; ++i) {
+        const float ai0 = a[i], ai1 = a[4 + i], ai2 = a[8 + i], ai3 = a[12 + i];
+        for (int j = 0; j < 4; ++j)
+            product[j * 4 + i] = ai0 * b[j * 4] + ai1 * b[j * 4 + 1] + ai2 * b[j * 4 + 2] + ai3 * b[j * 4 + 3];
+    }
+    return product;
+}
+
+// Row `row` of m times (x, y, 0, 1), as the fixed-function vertex transform takes it.
+float transformedRow(const GlMatrix& m, int row, float x, float y) {
+    return m[row] * x + m[4 + row] * y + m[8 + row] * 0.0f + m[12 + row] * 1.0f;
+}
+
+GlMatrix currentMatrix(GLenum which) {
+    GlMatrix m{};
+    glGetFloatv(which, m.data());
+    return m;
+}
+
+// Unit quads already carried through the model-view and projection matrices the GL would have
+// used for each (composed with the GL's own arithmetic, above), drawn with both matrices the
+// identity and each vertex's eye depth given as its fog coordinate: the GL then takes the same
+// clip coordinates and fog distances to the bit and, with the triangles it makes of an
+// immediate-mode quad (corners 0 1 2 and 0 2 3), draws the same pixels. Quads that reach out of
+// the view volume are drawn as the GL draws them, one at a time (the GL clips those triangles in
+// an order of its own). Needs GL 1.4's fog coordinates.
+class ParticleBatch {
 public:
     using Colour = std::array<float, 4>;
-    using Corners = std::array<std::array<float, 3>, 4>;
 
-    void add(const Corners& corners, const Colour& colour) {
+    // The batch for the current matrices; none when the GL has no fog coordinates.
+    static std::optional<ParticleBatch> forCurrentMatrices() {
+        const auto fogCoordPointer =
+            reinterpret_cast<PFNGLFOGCOORDPOINTERPROC>(platform::glEntryPoint("glFogCoordPointer"));
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        int major = 0, minor = 0;
+        if (!fogCoordPointer || !version || std::sscanf(version, "%d.%d", &major, &minor) != 2 ||
+            (major == 1 && minor < 4) || major < 1)
+            return std::nullopt;
+        return ParticleBatch(fogCoordPointer, currentMatrix(GL_MODELVIEW_MATRIX), currentMatrix(GL_PROJECTION_MATRIX));
+    }
+
+    // The unit quad under the model-view `modelView`; false (nothing added) when part of it lies
+    // outside the view volume.
+    bool add(const GlMatrix& modelView, const Colour& colour) {
+        const GlMatrix clip = multiplyMatrices(projection_, modelView);
+        Vertex quad[4];
         for (int k = 0; k < 4; ++k) {
-            vertices_.push_back({kQuadTexCoords[k][0], kQuadTexCoords[k][1], colour[0], colour[1], colour[2],
-                                 colour[3], 0.0f, 0.0f, 10.0f, corners[k][0], corners[k][1], corners[k][2]});
+            const float x = kQuadCorners[k][0], y = kQuadCorners[k][1];
+            Vertex& v = quad[k];
+            v = {kQuadTexCoords[k][0], kQuadTexCoords[k][1], colour[0], colour[1], colour[2], colour[3],
+                 std::fabs(transformedRow(modelView, 2, x, y)), transformedRow(clip, 0, x, y),
+                 transformedRow(clip, 1, x, y), transformedRow(clip, 2, x, y), transformedRow(clip, 3, x, y)};
+            if (!(std::fabs(v.x) <= v.w && std::fabs(v.y) <= v.w && std::fabs(v.z) <= v.w)) return false;
         }
-        last_ = colour;
+        vertices_.insert(vertices_.end(), quad, quad + 4);
+        return true;
     }
 
-    // The part r of a quad on `plane` (its corners carrying kQuadTexCoords), corners in the same
-    // order: the same plane and texture coordinates over less of it.
-    void addPart(const TexturedPlane& plane, const assets::TexelBounds::Region& r, const Colour& colour) {
-        const float st[4][2] = {{r.s0, r.t1}, {r.s1, r.t1}, {r.s1, r.t0}, {r.s0, r.t0}};
-        for (int k = 0; k < 4; ++k) {
-            double p[3];
-            plane.at(st[k][0], st[k][1], p);
-            vertices_.push_back({st[k][0], st[k][1], colour[0], colour[1], colour[2], colour[3], 0.0f, 0.0f, 10.0f,
-                                 static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])});
-        }
-        last_ = colour;
-    }
+    const GlMatrix& modelView() const { return modelView_; }
 
-    // A quad left out (it adds nothing) that still counts as the last one drawn.
-    void skip(const Colour& colour) { last_ = colour; }
-
-    // The plane of a quad whose corners carry kQuadTexCoords: (s, t) at corner 3 + s (corner 2 -
-    // corner 3) + t (corner 0 - corner 3).
-    static TexturedPlane planeOf(const Corners& c) {
-        TexturedPlane plane{};
-        for (int i = 0; i < 3; ++i) {
-            plane.origin[i] = c[3][i];
-            plane.alongS[i] = static_cast<double>(c[2][i]) - c[3][i];
-            plane.alongT[i] = static_cast<double>(c[0][i]) - c[3][i];
-        }
-        return plane;
-    }
-
-    // Draws the quads in the order added and leaves the current colour, normal and texture
-    // coordinate as the immediate-mode quads would (the last sprite's colour, the quad's normal,
-    // the last corner's texture coordinate), the client arrays off.
+    // Draws the quads added, in order, and puts back the matrices, the fog source and the client
+    // arrays (all off).
     void draw() {
-        if (!vertices_.empty()) {
-            glInterleavedArrays(GL_T2F_C4F_N3F_V3F, 0, vertices_.data());
-            glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(vertices_.size()));
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            glDisableClientState(GL_COLOR_ARRAY);
-            glDisableClientState(GL_NORMAL_ARRAY);
-            glDisableClientState(GL_VERTEX_ARRAY);
-            glColor4f(last_[0], last_[1], last_[2], last_[3]);
-            glNormal3f(0.0f, 0.0f, 10.0f);
-            glTexCoord2f(kQuadTexCoords[3][0], kQuadTexCoords[3][1]);
-        }
+        if (vertices_.empty()) return;
+        // Six corners a quad, shared by every batch and grown as needed.
+        static std::vector<GLuint> indices;
+        for (auto q = static_cast<GLuint>(indices.size() / 6 * 4); q < vertices_.size(); q += 4)
+            for (GLuint corner : {0u, 1u, 2u, 0u, 2u, 3u}) indices.push_back(q + corner);
+        GLint fogSource = GL_FRAGMENT_DEPTH;
+        glGetIntegerv(GL_FOG_COORDINATE_SOURCE, &fogSource);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glPushMatrix();
+        glLoadIdentity();
+        glFogi(GL_FOG_COORDINATE_SOURCE, GL_FOG_COORDINATE);
+        constexpr GLsizei stride = sizeof(Vertex);
+        glTexCoordPointer(2, GL_FLOAT, stride, &vertices_[0].s);
+        glColorPointer(4, GL_FLOAT, stride, &vertices_[0].r);
+        fogCoordPointer_(GL_FLOAT, stride, &vertices_[0].fog);
+        glVertexPointer(4, GL_FLOAT, stride, &vertices_[0].x);
+        for (GLenum array : kArrays) glEnableClientState(array);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(vertices_.size() / 4 * 6), GL_UNSIGNED_INT, indices.data());
+        for (GLenum array : kArrays) glDisableClientState(array);
+        glFogi(GL_FOG_COORDINATE_SOURCE, fogSource);
+        glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
         vertices_.clear();
     }
 
 private:
     struct Vertex {
-        float s, t, r, g, b, a, nx, ny, nz, x, y, z;
+        float s, t, r, g, b, a, fog, x, y, z, w;
     };
+    static constexpr GLenum kArrays[] = {GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY, GL_FOG_COORDINATE_ARRAY,
+                                         GL_VERTEX_ARRAY};
+
+    ParticleBatch(PFNGLFOGCOORDPOINTERPROC fogCoordPointer, const GlMatrix& modelView, const GlMatrix& projection)
+        : fogCoordPointer_(fogCoordPointer), modelView_(modelView), projection_(projection) {}
+
+    PFNGLFOGCOORDPOINTERPROC fogCoordPointer_;
+    GlMatrix modelView_, projection_;
     std::vector<Vertex> vertices_;
-    Colour last_{};
 };
 
 // The state every sprite family draws with, set before its first sprite; the family's sprites
@@ -183,98 +243,109 @@ void drawRotiFamily(float t, double m, assets::Texture* texture, bool skipBlank)
     endSpriteFamily();
 }
 
-// The unit quad's corners, moved by (-0.5, -0.5, 0) and turned by `degrees` about the
-// unnormalised axis (ax, ay, az), as glRotatef then glTranslatef would place them.
-SpriteBatch::Corners turnedCentredQuad(float degrees, double ax, double ay, double az) {
-    const double length = std::sqrt(ax * ax + ay * ay + az * az);
-    const double x = ax / length, y = ay / length, z = az / length;
-    const double radians = degrees * M_PI / 180.0;
-    const double s = std::sin(radians), c = std::cos(radians), one = 1.0 - c;
-    const double r[3][3] = {{x * x * one + c, x * y * one - z * s, x * z * one + y * s},
-                            {y * x * one + z * s, y * y * one + c, y * z * one - x * s},
-                            {z * x * one - y * s, z * y * one + x * s, z * z * one + c}};
-    SpriteBatch::Corners corners{};
-    for (int k = 0; k < 4; ++k) {
-        const double px = kQuadCorners[k][0] - 0.5, py = kQuadCorners[k][1] - 0.5;
-        for (int row = 0; row < 3; ++row) corners[k][row] = static_cast<float>(r[row][0] * px + r[row][1] * py);
-    }
-    return corners;
+// What of one particle does not change with the time: its colour's alpha, its spin's rate and
+// phase (the spin is 5 (t rate + phase)), its place on the orbit, its spiral radius and its size.
+struct SwarmParticle {
+    int i;
+    float alpha;
+    double spinRate, spinPhase;
+    float orbitX, orbitY, rho, size;
+};
+
+SwarmParticle swarmParticle(int i) {
+    const float p = i / static_cast<float>(kParticleLimit);
+    const float rest = 1.0f - p;
+    const float q = rest * rest * rest * rest;
+    const float w = static_cast<float>(2 + 4 * std::sin(0.124754745 * i + 0.0643142 * i));
+    const double alpha = (0.1 * q * q * q + 0.0875) * 0.125 * 1.25 * 0.75 * (0.75 + 0.25 * (1 - w / 6.0));
+    const double q6 = static_cast<double>(q) * q * q * q * q * q;
+    const double orbit = 15 * (0.2 + 0.8 * p);
+    return {i,
+            static_cast<float>(alpha),
+            25.0 * rest * rest + 3.3125 + 90 * q6,
+            29.5322 * i,
+            static_cast<float>(orbit * std::sin(0.26342142 * i)),
+            static_cast<float>(orbit * std::cos(0.37541785 * i)),
+            static_cast<float>(std::sin(0.0252164 * i) + 0.0125 * 0.75 * i),
+            static_cast<float>(6.0 * q + 4 + w)};
 }
 
-// Fog off, or its colour black: a fogged colour is then at most the unfogged one.
-bool fogKeepsDarkTexelsDark() {
-    if (glIsEnabled(GL_FOG) != GL_TRUE) return true;
-    float colour[4] = {};
-    glGetFloatv(GL_FOG_COLOR, colour);
-    return colour[0] <= 0.0f && colour[1] <= 0.0f && colour[2] <= 0.0f;
+// Every particle of the swarm, computed once.
+const std::vector<SwarmParticle>& swarmLayout() {
+    static const std::vector<SwarmParticle> layout = [] {
+        std::vector<SwarmParticle> particles;
+        for (int i = 0; i < kParticleLimit; i += particleStep(i)) particles.push_back(swarmParticle(i));
+        return particles;
+    }();
+    return layout;
+}
+
+// The particle's place on its spiral at scene time t.
+std::array<float, 2> spiralAt(float t, const SwarmParticle& particle) {
+    const float a = static_cast<float>(5 * (t * particle.spinRate + particle.spinPhase));
+    const double turn = (particle.i + static_cast<double>(a)) / 360.0;
+    return {static_cast<float>(particle.rho * std::sin(turn)), static_cast<float>(particle.rho * std::cos(turn))};
+}
+
+// One particle through the GL's own matrix calls.
+void drawParticle(const SwarmParticle& particle, const std::array<float, 2>& spiral, float untilt,
+                  const ParticleBatch::Colour& colour) {
+    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    glPushMatrix();
+    glTranslatef(particle.orbitX, particle.orbitY, 0.0f);
+    glTranslatef(spiral[0], spiral[1], 0.0f);
+    glPushMatrix();
+    glScalef(particle.size, particle.size, particle.size);
+    glPushMatrix();
+    glRotatef(untilt, -1.0f, -0.5f, 0.0f);
+    glTranslatef(-0.5f, -0.5f, 0.0f);
+    drawUnitQuad();
+    glPopMatrix();
+    glPopMatrix();
+    glPopMatrix();
 }
 
 // Family 4: the swarm along a widening spiral, every particle turned back to face the view
 // (the camera's tilt undone about the negated axis), thinning out with i.
-// With a batch, the quads go into it and are drawn at the end, each trimmed when a trim is given.
-void drawParticleSwarm(float t, double m, assets::Texture* texture, SpriteBatch* batch, const SpriteTrim* trim) {
+// `batched`: as one batch where the GL allows (the same pixels, see ParticleBatch).
+void drawParticleSwarm(float t, double m, assets::Texture* texture, bool batched) {
     if (!texture) return;
-    const float n = static_cast<float>(kParticleLimit);
     const float untilt = effects::orbitTilt(t);
-    // Every particle's quad is the same turned unit quad, scaled and moved.
-    const SpriteBatch::Corners turned = turnedCentredQuad(untilt, -1.0, -0.5, 0.0);
     beginSpriteFamily(*texture);
     glPushMatrix();
-    double clipFromObject[16];
-    if (batch && trim) currentClipFromObject(clipFromObject);
-    for (int i = 0; i < kParticleLimit; i += particleStep(i)) {
-        const float p = i / n;
-        const float rest = 1.0f - p;
-        const float q = rest * rest * rest * rest;
-        const float w = static_cast<float>(2 + 4 * std::sin(0.124754745 * i + 0.0643142 * i));
-        const double alpha = (0.1 * q * q * q + 0.0875) * 0.125 * 1.25 * 0.75 * (0.75 + 0.25 * (1 - w / 6.0));
-        const SpriteBatch::Colour colour = {static_cast<float>(m), static_cast<float>(m), 1.0f,
-                                            static_cast<float>(alpha)};
-        if (!batch) {
-            glColor4f(colour[0], colour[1], colour[2], colour[3]);
-            glPushMatrix();
+    const auto brightness = static_cast<float>(m);
+    std::optional<ParticleBatch> batch;
+    if (batched) batch = ParticleBatch::forCurrentMatrices();
+    if (!batch) {
+        for (int i = 0; i < kParticleLimit; i += particleStep(i)) {
+            const SwarmParticle particle = swarmParticle(i);
+            drawParticle(particle, spiralAt(t, particle), untilt, {brightness, brightness, 1.0f, particle.alpha});
         }
-        const double q6 = static_cast<double>(q) * q * q * q * q * q;
-        const float a = static_cast<float>(5 * (t * (25.0 * rest * rest + 3.3125 + 90 * q6) + 29.5322 * i));
-        const double orbit = 15 * (0.2 + 0.8 * p);
-        const float orbitX = static_cast<float>(orbit * std::sin(0.26342142 * i));
-        const float orbitY = static_cast<float>(orbit * std::cos(0.37541785 * i));
-        const float rho = static_cast<float>(std::sin(0.0252164 * i) + 0.0125 * 0.75 * i);
-        const double turn = (i + static_cast<double>(a)) / 360.0;
-        const float spiralX = static_cast<float>(rho * std::sin(turn));
-        const float spiralY = static_cast<float>(rho * std::cos(turn));
-        const float size = static_cast<float>(6.0 * q + 4 + w);
-        if (batch) {
-            SpriteBatch::Corners corners{};
-            for (int k = 0; k < 4; ++k) {
-                corners[k] = {orbitX + spiralX + size * turned[k][0], orbitY + spiralY + size * turned[k][1],
-                              size * turned[k][2]};
-            }
-            if (!trim) {
-                batch->add(corners, colour);
-                continue;
-            }
-            const TexturedPlane plane = SpriteBatch::planeOf(corners);
-            const assets::TexelBounds::Region part = trim->regionFor(plane, clipFromObject, colour[3]);
-            if (part.empty())
-                batch->skip(colour);
-            else
-                batch->addPart(plane, part, colour);
-            continue;
-        }
-        glTranslatef(orbitX, orbitY, 0.0f);
-        glTranslatef(spiralX, spiralY, 0.0f);
-        glPushMatrix();
-        glScalef(size, size, size);
-        glPushMatrix();
-        glRotatef(untilt, -1.0f, -0.5f, 0.0f);
-        glTranslatef(-0.5f, -0.5f, 0.0f);
-        drawUnitQuad();
-        glPopMatrix();
-        glPopMatrix();
-        glPopMatrix();
+        endSpriteFamily();
+        return;
     }
-    if (batch) batch->draw();
+    glPushMatrix();
+    glLoadIdentity();
+    glRotatef(untilt, -1.0f, -0.5f, 0.0f);
+    const GlMatrix turn = currentMatrix(GL_MODELVIEW_MATRIX);
+    glPopMatrix();
+    ParticleBatch::Colour colour{};
+    for (const SwarmParticle& particle : swarmLayout()) {
+        colour = {brightness, brightness, 1.0f, particle.alpha};
+        const std::array<float, 2> spiral = spiralAt(t, particle);
+        GlMatrix modelView = batch->modelView();
+        translateMatrix(modelView, particle.orbitX, particle.orbitY, 0.0f);
+        translateMatrix(modelView, spiral[0], spiral[1], 0.0f);
+        scaleMatrix(modelView, particle.size, particle.size, particle.size);
+        modelView = multiplyMatrices(modelView, turn);
+        translateMatrix(modelView, -0.5f, -0.5f, 0.0f);
+        if (!batch->add(modelView, colour)) drawParticle(particle, spiral, untilt, colour);
+    }
+    batch->draw();
+    // What the last particle's calls leave current.
+    glColor4f(colour[0], colour[1], colour[2], colour[3]);
+    glNormal3f(0.0f, 0.0f, 10.0f);
+    glTexCoord2f(kQuadTexCoords[3][0], kQuadTexCoords[3][1]);
     endSpriteFamily();
 }
 
@@ -320,18 +391,8 @@ void DemoContent::drawCoreScene(int ms) {
     drawAxisFamily(t, {fire2d2bTexture.get(), m, m, 1, 0.01f, -5, 5, 1, 250, 1.234521, 12.3125, 0, 0.825});
     drawRotiFamily(t, m, rotiTexture.get(), fast);
     drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1});
-    // The fast path sends the swarm as one batch (null: one draw per particle), trimmed while the
-    // fog leaves dark texels dark (a black fog: the whole show before the credits) and the swell
-    // enlarges the particles: at their plain size the trim costs more (about 2 % more instructions
-    // a frame, callgrind) than the fill it saves; at 1.5 times and more it saves about 2.5 %.
-    SpriteBatch batch;
-    std::optional<SpriteTrim> trim;
-    if (fast && swellNow.overall >= 1.5f && partiTexture && particleTexels.levelCount() > 0 && fogKeepsDarkTexelsDark()) {
-        GLint viewport[4] = {};
-        glGetIntegerv(GL_VIEWPORT, viewport);
-        trim = SpriteTrim{&particleTexels, partiTexture->width, partiTexture->height, viewport[2], viewport[3]};
-    }
-    drawParticleSwarm(t, m, partiTexture.get(), fast ? &batch : nullptr, trim ? &*trim : nullptr);
+    // The fast path sends the swarm as one batch.
+    drawParticleSwarm(t, m, partiTexture.get(), fast);
     glPopMatrix();
 
     drawAxisFamily(t, {darkpartTexture2.get(), m, 0.4 * m, 1.01 - m, 0.015f, -2, 2, 100, 50, 1.25431234521,

@@ -58,7 +58,6 @@ DemoContent::DemoContent(platform::DrawingSurface* window, RenderPath path) : wi
     auxTargetB->setRepeat(false);
     for (TexturePtr& level : glowLevels) level->setRepeat(false);
     if (renderPath == RenderPath::Fast) bandPass = BandPass::create();
-    if (renderPath != RenderPath::Faithful && partiTexture) particleTexels = assets::TexelBounds::of(*partiTexture);
 }
 
 // The textures go with the content (the process ends right after); the meshes and the font are

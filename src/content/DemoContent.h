@@ -12,7 +12,6 @@
 
 #include "assets/Object3D.h"
 #include "assets/OutlineFont.h"
-#include "assets/TexelBounds.h"
 #include "assets/Texture.h"
 #include "content/RenderPath.h"
 #include "platform/DrawingSurface.h"
@@ -102,8 +101,6 @@ private:
 
     // The band in a few GLSL draws; made only on the fast path when the GL offers GLSL.
     std::unique_ptr<BandPass> bandPass;
-    // Where the swarm's texture is bright enough to add anything; read back on the fast paths.
-    assets::TexelBounds particleTexels;
 };
 
 }  // namespace content

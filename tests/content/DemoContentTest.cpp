@@ -346,6 +346,49 @@ TEST_F(ContentTest, StarSphereIsTheSameOnBothPaths) {
     EXPECT_FALSE(faithful[1] == faithful[4]);  // the sphere is drawn at t = 200 (not just cleared)
 }
 
+// The core scene over the star sphere, bit for bit the same on every path: the fast paths send
+// the particle swarm as one batch whose vertices must land where the GL's own matrix calls put
+// them (an edge one unit in the last place off moves a particle's rim by a pixel, a texture
+// coordinate a unit off shifts a sample). The scene's other pictures are pure blue, so with grey
+// particles red and green come from the swarm alone; the particle is fine diagonal ramps, so
+// that every sample shows.
+TEST_F(ContentTest, CoreSceneIsTheSameOnEveryPath) {
+    // Plain, burst 1, the swell (two frames), mirrored (h < 0), the breakdown.
+    const int times[] = {82800, 107000, 110000, 113500, 145700, 200000};
+    auto drawn = [&](content::RenderPath path, bool ramps) {
+        assettest::Bytes particle(64 * 64 * 3, 0);
+        for (std::size_t i = 0; ramps && i < particle.size(); ++i)
+            particle[i] = static_cast<std::uint8_t>((i / 3 % 64 * 29 + i / 3 / 64 * 53) % 256);
+        assettest::writeJpeg("data/parti1.jpg", 64, 64, 3, particle);
+        auto content = load({"parti1.jpg"}, path);
+        std::vector<std::vector<unsigned char>> pixels;
+        for (int ms : times) {
+            glViewport(0, 0, 512, 256);
+            glDepthMask(GL_TRUE);
+            content->drawStarSphere(ms);
+            content->drawCoreScene(ms);
+            expectNoGlError("drawCoreScene");
+            std::vector<unsigned char> p(512 * 256 * 3);
+            glReadPixels(0, 0, 512, 256, GL_RGB, GL_UNSIGNED_BYTE, p.data());
+            pixels.push_back(std::move(p));
+        }
+        return pixels;
+    };
+    const auto faithful = drawn(content::RenderPath::Faithful, true);
+    for (content::RenderPath path : {content::RenderPath::Fast, content::RenderPath::FastFixedFunction}) {
+        SCOPED_TRACE(content::renderPathName(path));
+        const auto fast = drawn(path, true);
+        for (std::size_t k = 0; k < std::size(times); ++k) {
+            int off = 0;
+            for (std::size_t i = 0; i < fast[k].size(); ++i) off += fast[k][i] != faithful[k][i];
+            EXPECT_EQ(off, 0) << "components off at music time " << times[k];
+        }
+    }
+    // The swarm is in every one of these pictures.
+    const auto dark = drawn(content::RenderPath::Faithful, false);
+    for (std::size_t k = 0; k < std::size(times); ++k) EXPECT_FALSE(faithful[k] == dark[k]) << times[k];
+}
+
 // A working area with detail in every texel: ramps and fine stripes, drawn over the scenes.
 void drawDetailedWorkingArea() {
     std::vector<unsigned char> pattern(512 * 256 * 4);
