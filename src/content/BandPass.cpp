@@ -498,15 +498,15 @@ struct FlatTile {
 };
 
 // The tiles' colours added as flat quads on the tiles' pixel edges (each pixel covered once),
-// one draw; a sum over 255 saturates as the terms would. Untextured, unfogged, alpha 0. Leaves
-// the screen ortho and smooth shading.
+// one draw; a sum over 255 saturates as the terms would. Untextured, unfogged, alpha 0, in the
+// state of drawFlatLayers (smooth shading: a quad's corners have one colour), whose machine code
+// the GL made at start-up (warmUp). Leaves the screen ortho.
 void drawFlatTiles(const std::vector<FlatTile>& tiles, int width, int height) {
     if (tiles.empty()) return;
     const GLboolean fogOn = glIsEnabled(GL_FOG);
     glDisable(GL_FOG);
     glActiveTexture(GL_TEXTURE0);
     glDisable(GL_TEXTURE_2D);
-    glShadeModel(GL_FLAT);
     // Window pixels over the band viewport.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -523,7 +523,6 @@ void drawFlatTiles(const std::vector<FlatTile>& tiles, int width, int height) {
     }
     glEnd();
     effects::setScreenOrtho(width, height);
-    glShadeModel(GL_SMOOTH);
     if (fogOn == GL_TRUE) glEnable(GL_FOG);
 }
 
@@ -820,8 +819,10 @@ std::unique_ptr<BandPass> BandPass::create() {
 // of the show the first time a burst or the streaks come. (All 25 programs: about 2.7 s of CPU
 // at a start with a cold shader cache on this machine, 4.9 s for the 41 of a program for every
 // count; under a second once Mesa's shader cache holds them.) One draw of each program in the state
-// compose draws in (blending GL_ONE, GL_ONE; RGB levels, linear, clamped) moves it to start-up.
-// The draws add nothing (every weight is 0) to one pixel; the GL state is put back.
+// compose draws in (blending GL_ONE, GL_ONE; RGB levels, linear, clamped) moves it to start-up,
+// and one untextured, unfogged quad does the same for the flat layers' and tiles' fixed-function
+// drawing. The draws add nothing (every weight and the quad's colour are 0) to one pixel; the GL
+// state is put back.
 void BandPass::warmUp() const {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     GLint active = GL_TEXTURE0;
@@ -860,6 +861,11 @@ void BandPass::warmUp() const {
             }
         }
         glUseProgram(0);
+        // And the flat quads (drawFlatLayers, drawFlatTiles: the white section and the end fade).
+        glDisable(GL_FOG);
+        glDisable(GL_TEXTURE_2D);
+        glColor4f(0.0f, 0.0f, 0.0f, 0.0f);
+        drawUprightUnitQuad();
         glFinish();  // the compiles happen now, not at the first frame
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
