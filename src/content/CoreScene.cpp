@@ -92,9 +92,10 @@ GlMatrix currentMatrix(GLenum which) {
 // used for each (composed with the GL's own arithmetic, above), drawn with both matrices the
 // identity and each vertex's eye depth given as its fog coordinate: the GL then takes the same
 // clip coordinates and fog distances to the bit and, with the triangles it makes of an
-// immediate-mode quad (corners 0 1 2 and 0 2 3), draws the same pixels. Quads that reach out of
-// the view volume are drawn as the GL draws them, one at a time (the GL clips those triangles in
-// an order of its own). Needs GL 1.4's fog coordinates.
+// immediate-mode quad (corners 0 1 2 and 0 2 3), draws the same pixels. Quads that cross the
+// view volume's border are drawn as the GL draws them, one at a time (the GL clips those triangles
+// in an order of its own; sent as immediate-mode quads of clip coordinates they cost more); those
+// wholly outside are left out. Needs GL 1.4's fog coordinates.
 class ParticleBatch {
 public:
     using Colour = std::array<float, 4>;
@@ -111,19 +112,27 @@ public:
         return ParticleBatch(fogCoordPointer, currentMatrix(GL_MODELVIEW_MATRIX), currentMatrix(GL_PROJECTION_MATRIX));
     }
 
-    // The unit quad under the model-view `modelView`; false (nothing added) when part of it lies
-    // outside the view volume.
+    // The unit quad under the model-view `modelView`: added when it lies inside the view volume,
+    // left out when it lies wholly outside one of its planes (the GL draws nothing of it), left to
+    // the caller (false) when it crosses the volume's border.
     bool add(const GlMatrix& modelView, const Colour& colour) {
         const GlMatrix clip = multiplyMatrices(projection_, modelView);
         Vertex quad[4];
+        unsigned outsideAll = ~0u, outsideAny = 0;
         for (int k = 0; k < 4; ++k) {
             const float x = kQuadCorners[k][0], y = kQuadCorners[k][1];
             Vertex& v = quad[k];
             v = {kQuadTexCoords[k][0], kQuadTexCoords[k][1], colour[0], colour[1], colour[2], colour[3],
                  std::fabs(transformedRow(modelView, 2, x, y)), transformedRow(clip, 0, x, y),
                  transformedRow(clip, 1, x, y), transformedRow(clip, 2, x, y), transformedRow(clip, 3, x, y)};
-            if (!(std::fabs(v.x) <= v.w && std::fabs(v.y) <= v.w && std::fabs(v.z) <= v.w)) return false;
+            // The planes the corner lies beyond, -w <= x, y, z <= w.
+            const unsigned outside = (v.x < -v.w) | (v.x > v.w) << 1 | (v.y < -v.w) << 2 | (v.y > v.w) << 3 |
+                                     (v.z < -v.w) << 4 | (v.z > v.w) << 5;
+            outsideAll &= outside;
+            outsideAny |= outside;
         }
+        if (outsideAll != 0) return true;
+        if (outsideAny != 0) return false;
         vertices_.insert(vertices_.end(), quad, quad + 4);
         return true;
     }
