@@ -13,6 +13,23 @@ if(NOT VX_HELP2MAN)
   message(FATAL_ERROR "help2man makes the manual pages: install it (scripts/install-deps)")
 endif()
 
+# The pages' date is the latest changelog entry's (help2man takes it from SOURCE_DATE_EPOCH), so
+# that a build on another day makes the same pages; a SOURCE_DATE_EPOCH in the environment wins.
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(vx_man_epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/changelog vx_man_changelog)
+  if(NOT vx_man_changelog MATCHES "\n -- [^\n]*>  ([^\n]+)")
+    message(FATAL_ERROR "packaging/changelog: no trailer line (' -- NAME <ADDRESS>  DATE') in its latest entry")
+  endif()
+  execute_process(COMMAND date -u -d "${CMAKE_MATCH_1}" +%s OUTPUT_VARIABLE vx_man_epoch
+                  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE vx_man_status)
+  if(NOT vx_man_status EQUAL 0 OR NOT vx_man_epoch MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "packaging/changelog: the date '${CMAKE_MATCH_1}' of its latest entry does not read")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+endif()
+
 set(vx_man_dir ${CMAKE_BINARY_DIR}/man)
 # What help2man runs, under the installed names: vxar's page holds the help of each of its
 # commands too, which packaging/man/vxar-help.sh puts together.
@@ -48,7 +65,8 @@ foreach(entry ${vx_man_programs})
     OUTPUT ${page}.gz
     COMMAND ${CMAKE_COMMAND} -E make_directory ${vx_man_bin}
     ${link_command}
-    COMMAND ${VX_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${vx_man_epoch}
+            ${VX_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
             "--source=vorthalimex ${PROJECT_VERSION}" "--name=${summary}" --include=${include}
             --output=${page} ${run}
     COMMAND ${VX_GZIP} -9nf ${page}

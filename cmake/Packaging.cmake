@@ -56,6 +56,23 @@ if(TARGET contentgen)
     message(STATUS \"Renamed: \${vx_bin}/contentgen to vorthalimex-contentgen\")")
 endif()
 
+# A stripped package also loses the compilers' .comment notes, as Debian's own packages do.
+set(vx_installed_names ${vx_installed_programs})
+list(TRANSFORM vx_installed_names REPLACE "^contentgen$" "vorthalimex-contentgen")
+if(CMAKE_OBJCOPY)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      foreach(name ${vx_installed_names})
+        set(vx_program \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${name}\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${vx_program}\"
+                        RESULT_VARIABLE vx_status)
+        if(NOT vx_status EQUAL 0)
+          message(FATAL_ERROR \"objcopy could not remove .comment from \${vx_program}\")
+        endif()
+      endforeach()
+    endif()")
+endif()
+
 # Their manual pages.
 include(ManPages)
 install(FILES ${VX_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -100,6 +117,9 @@ set(VX_PACKAGE_MAINTAINER "vorthalimex maintainers <maintainers@users.noreply.c-
 # the rest the licence text, which Debian calls Expat); and packaging/changelog, in Debian's
 # changelog format, as changelog.gz. Its latest entry must be this version.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# lintian's overrides, each with its reason (scripts/check-deb runs lintian on the package).
+install(FILES ${vx_packaging_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME vorthalimex)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/gallery DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 
 set(vx_doc_dir ${CMAKE_BINARY_DIR}/doc)
