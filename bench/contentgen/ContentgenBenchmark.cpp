@@ -11,6 +11,7 @@
 #include <GL/gl.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "Console.h"
@@ -35,7 +36,8 @@ void BM_GenerateWholePack(benchmark::State& state) {
     options.outDir = pattern;
     contentgen::Console quiet(stdout, true);
     for (auto _ : state) contentgen::generatePack(options, quiet);
-    std::system(("rm -rf '" + std::string(pattern) + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(pattern, ignored);
 }
 BENCHMARK(BM_GenerateWholePack)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 

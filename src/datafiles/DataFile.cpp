@@ -101,7 +101,7 @@ void DataFile::readRaw(uint8_t* out, uint32_t n) {
   std::memset(out, 0, n);
   if (source == PlainFile) {
     // The value of a short read is not defined; the bytes not read stay zero.
-    (void)std::fread(out, 1, n, file);
+    if (std::fread(out, 1, n, file) < n) return;
   } else if (source == ArchiveMember) {
     if (position < memberSize) std::memcpy(out, memberData + position, std::min(n, memberSize - position));
     position += n;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -46,7 +47,8 @@ TEST_F(WholePack, SecondRunInAnotherProcessWritesTheSameBytes) {
         EXPECT_FALSE(a.empty()) << file;
         EXPECT_TRUE(a == readFile(second + "/" + file)) << file << " differs between runs";
     }
-    std::system(("rm -rf '" + second + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(second, ignored);
     struct stat st;
     EXPECT_NE(stat(path("data/invsphere.ob3").c_str(), &st), 0) << "the star sphere must come from the archive";
 }
@@ -196,7 +198,8 @@ TEST_F(WholePack, ProgramStartsOnThePackAndPlaysTheSoundtrackFromItsStart) {
     // The output stream: silence until playback starts, then the soundtrack.
     const std::string played = readFile(sound);
     const std::vector<int16_t> decoded = decodeSoundtrack(path("data/Vorthalimex.mp3"));
-    std::system(("rm -rf '" + dir + "'").c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
     const int16_t* out = reinterpret_cast<const int16_t*>(played.data());
     const size_t outCount = played.size() / 2;
     auto firstSound = [](const int16_t* p, size_t n) {
