@@ -29,16 +29,20 @@ RgbImage bgraBottomUpToRgb(const uint8_t* bgra, int width, int height) {
     image.width = width;
     image.height = height;
     image.pixels.resize(static_cast<size_t>(width) * height * 3);
+    bgraBottomUpToRgb(bgra, width, height, image.pixels.data());
+    return image;
+}
+
+void bgraBottomUpToRgb(const uint8_t* bgra, int width, int height, uint8_t* rgb) {
     for (int y = 0; y < height; ++y) {
         const uint8_t* in = bgra + static_cast<size_t>(height - 1 - y) * width * 4;
-        uint8_t* out = &image.pixels[static_cast<size_t>(y) * width * 3];
+        uint8_t* out = rgb + static_cast<size_t>(y) * width * 3;
         for (int x = 0; x < width; ++x, in += 4, out += 3) {
             out[0] = in[2];
             out[1] = in[1];
             out[2] = in[0];
         }
     }
-    return image;
 }
 
 namespace {

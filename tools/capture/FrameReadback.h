@@ -22,6 +22,9 @@ RgbImage readFrame(int width, int height);
 // Turns width x height pixels of 8-bit BGRA, rows from the bottom up (as glReadPixels gives them
 // with GL_BGRA), into RGB rows from the top down: the same picture readFrame reads.
 RgbImage bgraBottomUpToRgb(const uint8_t* bgra, int width, int height);
+// The same into rgb, which holds width * height * 3 bytes (nothing allocated: a capture turns
+// every frame into one buffer kept for the purpose).
+void bgraBottomUpToRgb(const uint8_t* bgra, int width, int height, uint8_t* rgb);
 
 // Reads frames back through two pixel buffer objects, so that the GL copies frame n into one
 // while the program draws frame n + 1 and the bytes of frame n - 1 are taken from the other.
@@ -50,7 +53,8 @@ public:
     // true is returned; otherwise false.
     bool start(std::vector<uint8_t>* previous);
     // The bytes of the last frame started and not yet taken: true with them in *frame, false
-    // when there is none.
+    // when there is none. A *frame that already holds frameBytes() is written over in place (a
+    // buffer used before: no allocation); else it is resized.
     bool take(std::vector<uint8_t>* frame);
 
     size_t frameBytes() const { return bytes_; }

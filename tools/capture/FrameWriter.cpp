@@ -56,6 +56,16 @@ std::vector<std::string> FrameWriter::stillsWritten() {
     return written_;
 }
 
+std::vector<uint8_t> FrameWriter::recycled() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<uint8_t> bytes;
+    if (!spare_.empty()) {
+        bytes = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    return bytes;
+}
+
 void FrameWriter::run() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -73,16 +83,25 @@ void FrameWriter::run() {
         lock.unlock();
 
         // Outside the lock: the drawing goes on meanwhile.
-        const RgbImage image = bgraBottomUpToRgb(job.bgra.data(), width_, height_);
+        const size_t pixels = static_cast<size_t>(width_) * height_;
         std::string error;
-        bool ok = true;
-        if (job.videoFrame >= 0 && encoder_) {
-            ok = encoder_->writeFrame(image.pixels.data(), image.pixels.size(), &error);
+        bool ok = job.bgra.size() == pixels * 4;
+        if (!ok) {
+            error = "a frame of " + std::to_string(job.bgra.size()) + " bytes, not the " +
+                    std::to_string(pixels * 4) + " of " + std::to_string(width_) + "x" + std::to_string(height_);
+        } else {
+            image_.width = width_;
+            image_.height = height_;
+            image_.pixels.resize(pixels * 3);
+            bgraBottomUpToRgb(job.bgra.data(), width_, height_, image_.pixels.data());
+        }
+        if (ok && job.videoFrame >= 0 && encoder_) {
+            ok = encoder_->writeFrame(image_.pixels.data(), image_.pixels.size(), &error);
             if (!ok) error = "the video stopped at frame " + std::to_string(job.videoFrame) + ": " + error;
         }
         std::vector<std::string> stills;
         for (size_t k = 0; ok && k < job.stillPaths.size(); ++k) {
-            ok = writePng(job.stillPaths[k], image, &error);
+            ok = writePng(job.stillPaths[k], image_, &error);
             if (ok) stills.push_back(job.stillPaths[k]);
         }
 
@@ -91,6 +110,9 @@ void FrameWriter::run() {
         if (ok && job.videoFrame >= 0) ++videoFrames_;
         written_.insert(written_.end(), stills.begin(), stills.end());
         if (!ok && error_.empty()) error_ = error;
+        // Frames in flight: the queue's, the one written here, the one being read back and the
+        // one the reader holds; more never come back at once.
+        if (spare_.size() < maxQueued_ + 2) spare_.push_back(std::move(job.bgra));
         changed_.notify_all();
     }
 }

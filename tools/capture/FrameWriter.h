@@ -1,7 +1,11 @@
 #pragma once
 // The capture's output side on a thread of its own: frames read back (BGRA, rows from the bottom
 // up) are turned into RGB pictures, handed to the video encoder and written as stills there,
-// in the order they were queued, while the GL draws the next frames.
+// in the order they were queued, while the GL draws the next frames. Nothing is allocated per
+// frame once the capture runs: the picture is made in one buffer kept by the thread, and the
+// frames' byte buffers come back (recycled) to be read into again.
+#include "PngWriter.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -44,6 +48,11 @@ public:
     int64_t videoFrames();
     std::vector<std::string> stillsWritten();
 
+    // The byte buffer of a frame already written, to read the next frame into (its size and
+    // contents as that frame left them), or an empty vector when none has come back. At most
+    // the queue's frames and two more are kept for this.
+    std::vector<uint8_t> recycled();
+
 private:
     void run();
 
@@ -58,6 +67,8 @@ private:
     std::string error_;      // the first failure
     int64_t videoFrames_ = 0;
     std::vector<std::string> written_;
+    std::vector<std::vector<uint8_t>> spare_;  // frames' buffers written and not yet recycled
+    RgbImage image_;         // the picture of the frame being written (the thread's own)
     std::thread thread_;     // last: starts once everything above is made
 };
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,15 @@ bool VideoEncoder::start(const VideoSettings& settings, std::string* error) {
         *error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
         return false;
     }
+#ifdef F_SETPIPE_SZ
+    // Linux: a pipe of up to 1 MiB (the most /proc/sys/fs/pipe-max-size lets a user ask for by
+    // default), so that a frame goes over in one or a few writes and ffmpeg reads it in large
+    // pieces: through the 64 KiB pipe a 640x480 frame took some 15 writes, each waking ffmpeg.
+    // The size is only a speed matter: where it is refused the pipe stays as it was.
+    const long frameBytes = static_cast<long>(settings.width) * settings.height * 3;
+    for (long size = std::min(frameBytes, 1L << 20); size > 65536; size /= 2)
+        if (fcntl(fds[1], F_SETPIPE_SZ, static_cast<int>(size)) >= 0) break;
+#endif
     // A write to an ffmpeg that has gone must fail with EPIPE, not kill the capture.
     signal(SIGPIPE, SIG_IGN);
 

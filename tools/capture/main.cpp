@@ -168,9 +168,13 @@ int runCapture(capture::CaptureOptions options) {
                            [system](const char* name) { return system->procAddress(name); });
     FrameWriter writer(video ? &encoder : nullptr, options.width, options.height);
     FrameJob pending;  // the frame being read back
+    // The frame's bytes go to the writer; a buffer the writer is done with comes back in their
+    // place, for the next frame to be read into.
     auto handOver = [&](std::vector<uint8_t>* bytes) {
         pending.bgra.swap(*bytes);
-        return writer.push(std::move(pending));
+        const bool queued = writer.push(std::move(pending));
+        *bytes = writer.recycled();
+        return queued;
     };
     std::vector<uint8_t> bytes;
     const double loopStart = now();
