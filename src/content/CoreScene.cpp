@@ -92,10 +92,11 @@ GlMatrix currentMatrix(GLenum which) {
 // used for each (composed with the GL's own arithmetic, above), drawn with both matrices the
 // identity and each vertex's eye depth given as its fog coordinate: the GL then takes the same
 // clip coordinates and fog distances to the bit and, with the triangles it makes of an
-// immediate-mode quad (corners 0 1 2 and 0 2 3), draws the same pixels. Quads that cross the
-// view volume's border are drawn as the GL draws them, one at a time (the GL clips those triangles
-// in an order of its own; sent as immediate-mode quads of clip coordinates they cost more); those
-// wholly outside are left out. Needs GL 1.4's fog coordinates.
+// immediate-mode quad (corners 0 1 2 and 0 2 3), draws the same pixels. A quad the GL has to clip
+// is split into other triangles (corners 0 1 3 and 1 2 3) before it is clipped: quads that cross
+// the view volume's border go in as those, and the clipper, fed the same triangles with the same
+// corners first, cuts them to the same pixels. Quads wholly outside are left out. Needs GL 1.4's
+// fog coordinates.
 class ParticleBatch {
 public:
     using Colour = std::array<float, 4>;
@@ -112,10 +113,9 @@ public:
         return ParticleBatch(fogCoordPointer, currentMatrix(GL_MODELVIEW_MATRIX), currentMatrix(GL_PROJECTION_MATRIX));
     }
 
-    // The unit quad under the model-view `modelView`: added when it lies inside the view volume,
-    // left out when it lies wholly outside one of its planes (the GL draws nothing of it), left to
-    // the caller (false) when it crosses the volume's border.
-    bool add(const GlMatrix& modelView, const Colour& colour) {
+    // The unit quad under the model-view `modelView`, left out when it lies wholly outside one of
+    // the view volume's planes (the GL draws nothing of it).
+    void add(const GlMatrix& modelView, const Colour& colour) {
         const GlMatrix clip = multiplyMatrices(projection_, modelView);
         Vertex quad[4];
         unsigned outsideAll = ~0u, outsideAny = 0;
@@ -131,10 +131,10 @@ public:
             outsideAll &= outside;
             outsideAny |= outside;
         }
-        if (outsideAll != 0) return true;
-        if (outsideAny != 0) return false;
+        if (outsideAll != 0) return;
+        const auto first = static_cast<GLuint>(vertices_.size());
+        for (GLuint corner : outsideAny != 0 ? kClippedTriangles : kTriangles) indices_.push_back(first + corner);
         vertices_.insert(vertices_.end(), quad, quad + 4);
-        return true;
     }
 
     const GlMatrix& modelView() const { return modelView_; }
@@ -143,10 +143,6 @@ public:
     // arrays (all off).
     void draw() {
         if (vertices_.empty()) return;
-        // Six corners a quad, shared by every batch and grown as needed.
-        static std::vector<GLuint> indices;
-        for (auto q = static_cast<GLuint>(indices.size() / 6 * 4); q < vertices_.size(); q += 4)
-            for (GLuint corner : {0u, 1u, 2u, 0u, 2u, 3u}) indices.push_back(q + corner);
         GLint fogSource = GL_FRAGMENT_DEPTH;
         glGetIntegerv(GL_FOG_COORDINATE_SOURCE, &fogSource);
         glMatrixMode(GL_PROJECTION);
@@ -162,7 +158,7 @@ public:
         fogCoordPointer_(GL_FLOAT, stride, &vertices_[0].fog);
         glVertexPointer(4, GL_FLOAT, stride, &vertices_[0].x);
         for (GLenum array : kArrays) glEnableClientState(array);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(vertices_.size() / 4 * 6), GL_UNSIGNED_INT, indices.data());
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, indices_.data());
         for (GLenum array : kArrays) glDisableClientState(array);
         glFogi(GL_FOG_COORDINATE_SOURCE, fogSource);
         glPopMatrix();
@@ -170,6 +166,7 @@ public:
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);
         vertices_.clear();
+        indices_.clear();
     }
 
 private:
@@ -178,6 +175,10 @@ private:
     };
     static constexpr GLenum kArrays[] = {GL_TEXTURE_COORD_ARRAY, GL_COLOR_ARRAY, GL_FOG_COORDINATE_ARRAY,
                                          GL_VERTEX_ARRAY};
+    // The triangles of a quad's corners: as the GL draws a quad it need not clip, and as it
+    // splits one it clips.
+    static constexpr GLuint kTriangles[] = {0, 1, 2, 0, 2, 3};
+    static constexpr GLuint kClippedTriangles[] = {0, 1, 3, 1, 2, 3};
 
     ParticleBatch(PFNGLFOGCOORDPOINTERPROC fogCoordPointer, const GlMatrix& modelView, const GlMatrix& projection)
         : fogCoordPointer_(fogCoordPointer), modelView_(modelView), projection_(projection) {}
@@ -185,6 +186,7 @@ private:
     PFNGLFOGCOORDPOINTERPROC fogCoordPointer_;
     GlMatrix modelView_, projection_;
     std::vector<Vertex> vertices_;
+    std::vector<GLuint> indices_;
 };
 
 // The state every sprite family draws with, set before its first sprite; the family's sprites
@@ -348,7 +350,7 @@ void drawParticleSwarm(float t, double m, assets::Texture* texture, bool batched
         scaleMatrix(modelView, particle.size, particle.size, particle.size);
         modelView = multiplyMatrices(modelView, turn);
         translateMatrix(modelView, -0.5f, -0.5f, 0.0f);
-        if (!batch->add(modelView, colour)) drawParticle(particle, spiral, untilt, colour);
+        batch->add(modelView, colour);
     }
     batch->draw();
     // What the last particle's calls leave current.
