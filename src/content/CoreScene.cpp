@@ -132,17 +132,18 @@ public:
             outsideAny |= outside;
         }
         if (outsideAll != 0) return;
-        const auto first = static_cast<GLuint>(vertices_.size());
-        for (GLuint corner : outsideAny != 0 ? kClippedTriangles : kTriangles) indices_.push_back(first + corner);
-        vertices_.insert(vertices_.end(), quad, quad + 4);
+        if (outsideAny != 0)
+            crossing_.add(quad, kClippedTriangles);
+        else
+            inside_.add(quad, kTriangles);
     }
 
     const GlMatrix& modelView() const { return modelView_; }
 
-    // Draws the quads added, in order, and puts back the matrices, the fog source and the client
-    // arrays (all off).
+    // Draws the quads added, in order, those inside the view volume first, and puts back the
+    // matrices, the fog source and the client arrays (all off).
     void draw() {
-        if (vertices_.empty()) return;
+        if (inside_.vertices.empty() && crossing_.vertices.empty()) return;
         GLint fogSource = GL_FRAGMENT_DEPTH;
         glGetIntegerv(GL_FOG_COORDINATE_SOURCE, &fogSource);
         glMatrixMode(GL_PROJECTION);
@@ -152,21 +153,14 @@ public:
         glPushMatrix();
         glLoadIdentity();
         glFogi(GL_FOG_COORDINATE_SOURCE, GL_FOG_COORDINATE);
-        constexpr GLsizei stride = sizeof(Vertex);
-        glTexCoordPointer(2, GL_FLOAT, stride, &vertices_[0].s);
-        glColorPointer(4, GL_FLOAT, stride, &vertices_[0].r);
-        fogCoordPointer_(GL_FLOAT, stride, &vertices_[0].fog);
-        glVertexPointer(4, GL_FLOAT, stride, &vertices_[0].x);
         for (GLenum array : kArrays) glEnableClientState(array);
-        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, indices_.data());
+        for (Quads* quads : {&inside_, &crossing_}) quads->draw(fogCoordPointer_);
         for (GLenum array : kArrays) glDisableClientState(array);
         glFogi(GL_FOG_COORDINATE_SOURCE, fogSource);
         glPopMatrix();
         glMatrixMode(GL_PROJECTION);
         glPopMatrix();
         glMatrixMode(GL_MODELVIEW);
-        vertices_.clear();
-        indices_.clear();
     }
 
 private:
@@ -180,13 +174,39 @@ private:
     static constexpr GLuint kTriangles[] = {0, 1, 2, 0, 2, 3};
     static constexpr GLuint kClippedTriangles[] = {0, 1, 3, 1, 2, 3};
 
+    // Quads and the triangles drawn of them. The GL sends a draw with any triangle to clip down
+    // a slower path, so the quads that cross the view volume's border are drawn apart from the
+    // rest (the blend adds, the depth is not written: the order of the quads changes no pixel).
+    struct Quads {
+        std::vector<Vertex> vertices;
+        std::vector<GLuint> indices;
+
+        void add(const Vertex (&quad)[4], const GLuint (&triangles)[6]) {
+            const auto first = static_cast<GLuint>(vertices.size());
+            for (GLuint corner : triangles) indices.push_back(first + corner);
+            vertices.insert(vertices.end(), quad, quad + 4);
+        }
+
+        // Draws the triangles, the client arrays on, and empties the lists.
+        void draw(PFNGLFOGCOORDPOINTERPROC fogCoordPointer) {
+            if (vertices.empty()) return;
+            constexpr GLsizei stride = sizeof(Vertex);
+            glTexCoordPointer(2, GL_FLOAT, stride, &vertices[0].s);
+            glColorPointer(4, GL_FLOAT, stride, &vertices[0].r);
+            fogCoordPointer(GL_FLOAT, stride, &vertices[0].fog);
+            glVertexPointer(4, GL_FLOAT, stride, &vertices[0].x);
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, indices.data());
+            vertices.clear();
+            indices.clear();
+        }
+    };
+
     ParticleBatch(PFNGLFOGCOORDPOINTERPROC fogCoordPointer, const GlMatrix& modelView, const GlMatrix& projection)
         : fogCoordPointer_(fogCoordPointer), modelView_(modelView), projection_(projection) {}
 
     PFNGLFOGCOORDPOINTERPROC fogCoordPointer_;
     GlMatrix modelView_, projection_;
-    std::vector<Vertex> vertices_;
-    std::vector<GLuint> indices_;
+    Quads inside_, crossing_;
 };
 
 // The state every sprite family draws with, set before its first sprite; the family's sprites
