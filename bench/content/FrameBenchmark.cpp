@@ -34,6 +34,7 @@
 #include "content/Timeline.h"
 #include "platform/DrawingSurface.h"
 #include "platform/GlSurface.h"
+#include "platform/ProcessMemory.h"
 
 namespace {
 
@@ -241,6 +242,7 @@ void printSectionPasses() {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
+    platform::keepFreedBlocksForReuse();  // as the show does
     if (argc > 1) runDir = argv[1];
     // Each path enters the run directory in turn: a relative one must not be taken twice.
     if (char* absolute = realpath(runDir.c_str(), nullptr)) {

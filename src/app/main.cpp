@@ -15,6 +15,7 @@
 #include "content/RenderPath.h"
 #include "platform/Console.h"
 #include "platform/MessageBox.h"
+#include "platform/ProcessMemory.h"
 
 namespace {
 const char* const kProgram = "vorthalimex";
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // The GL driver allocates and frees frame-sized buffers every frame: keep them in the process.
+    platform::keepFreedBlocksForReuse();
     theWindow = new app::GlWindow;
     theRunner = new app::DemoRunner(renderPath);
 

@@ -18,7 +18,6 @@
 #include "FrameTiming.h"
 #include "FrameWriter.h"
 #include "OutputFiles.h"
-#include "ProcessMemory.h"
 #include "VideoEncoder.h"
 #include "app/ContentSearch.h"
 #include "app/GlWindow.h"
@@ -26,6 +25,7 @@
 #include "content/DemoContent.h"
 #include "content/RenderPath.h"
 #include "platform/FatalError.h"
+#include "platform/ProcessMemory.h"
 #include "platform/WindowSystem.h"
 
 namespace {
@@ -98,7 +98,7 @@ int runCapture(capture::CaptureOptions options) {
     const FramePlan plan = planFrames(options.fps, options.fromMs, options.toMs);
     std::string error;
     if (!prepare(options, plan, &error)) return fail(error);
-    keepFreedBlocksForReuse();
+    platform::keepFreedBlocksForReuse();
 
     // The show's own fatal reports would put up a box and carry on; a capture stops instead.
     std::vector<std::string> contentErrors;

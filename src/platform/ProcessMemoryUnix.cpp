@@ -1,12 +1,12 @@
 // The allocator's thresholds on Unix: the GNU C library's mallopt; other C libraries keep theirs.
-#include "ProcessMemory.h"
+#include "platform/ProcessMemory.h"
 
 #include <cstdlib>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
-namespace capture {
+namespace platform {
 
 bool keepFreedBlocksForReuse() {
 #ifdef __GLIBC__
@@ -20,4 +20,4 @@ bool keepFreedBlocksForReuse() {
 #endif
 }
 
-}  // namespace capture
+}  // namespace platform

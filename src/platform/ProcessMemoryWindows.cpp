@@ -1,8 +1,8 @@
 // The allocator on Windows: the system's heap keeps its own policy (no setting for it here).
-#include "ProcessMemory.h"
+#include "platform/ProcessMemory.h"
 
-namespace capture {
+namespace platform {
 
 bool keepFreedBlocksForReuse() { return false; }
 
-}  // namespace capture
+}  // namespace platform

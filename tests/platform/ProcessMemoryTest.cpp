@@ -1,4 +1,4 @@
-#include "ProcessMemory.h"
+#include "platform/ProcessMemory.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -27,9 +27,9 @@ long faultsOfABlock(size_t bytes) {
 
 // Once set, a large block freed comes back without touching the system: allocated again, its
 // pages are already the process's (a block fresh from the system faults once a 4 KiB page).
-// Each test runs in a process of its own, so the allocator starts as a capture's does.
+// Each test runs in a process of its own, so the allocator starts as the show's does.
 TEST(ProcessMemory, AFreedLargeBlockIsReusedWithoutPageFaults) {
-    if (!capture::keepFreedBlocksForReuse()) GTEST_SKIP() << "this C library has no such setting";
+    if (!platform::keepFreedBlocksForReuse()) GTEST_SKIP() << "this C library has no such setting";
     for (const size_t mib : {1, 2, 8, 24}) {
         const size_t bytes = mib << 20;
         const long first = faultsOfABlock(bytes);
