@@ -7,7 +7,11 @@
 // each particle is done on the CPU, to the bit, and the quads go to GL as one vertex array with
 // the same texture, blend, depth state and colours: the same pixels, one draw instead of 5,519
 // (ParticleBatch). The 47 large sprites stay one draw each: batched, their huge clipped quads
-// come out a few levels off at some pixels, and they cost fill, not calls.
+// come out a few levels off at some pixels, and they cost fill, not calls. On the fast path a
+// large sprite whose fog the GL would not clamp has it folded into its corner colours and is
+// drawn with the GL's fog off (SpriteFogFolding): llvmpipe's fragment code for these sprites,
+// most of the swell's fill, is about a fifth cheaper without the fog's arithmetic and the
+// colour it reads per pixel, and the pixels are the same but for a rare level.
 // Sprites whose alpha is 0 add nothing and are left out on the fast path.
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -20,6 +24,7 @@
 
 #include "content/BandPass.h"
 #include "content/DemoContent.h"
+#include "content/SpriteFog.h"
 #include "content/Timeline.h"
 #include "effects/Orbit.h"
 #include "effects/ScreenLayers.h"
@@ -47,6 +52,19 @@ void drawUnitQuad() {
 // The unit quad's corners and texture coordinates, in drawing order.
 constexpr float kQuadCorners[4][2] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {0.0f, 1.0f}};
 constexpr float kQuadTexCoords[4][2] = {{0.0f, 1.0f}, {1.0f, 1.0f}, {1.0f, 0.0f}, {0.0f, 0.0f}};
+
+// The sprite quad with a colour at each corner, in drawing order; it leaves the last corner's
+// colour current.
+void drawUnitQuad(const CornerColours& colours) {
+    glBegin(GL_QUADS);
+    glNormal3f(0.0f, 0.0f, 10.0f);
+    for (int k = 0; k < 4; ++k) {
+        glColor4fv(colours[k].data());
+        glTexCoord2f(kQuadTexCoords[k][0], kQuadTexCoords[k][1]);
+        glVertex3f(kQuadCorners[k][0], kQuadCorners[k][1], 0.0f);
+    }
+    glEnd();
+}
 
 // A column-major 4 x 4 matrix composed the way the GL composes its own: single precision, each
 // sum taken left to right (Mesa's matrix code, with no fused multiply-add).
@@ -209,6 +227,56 @@ private:
     Quads inside_, crossing_;
 };
 
+// How a family's sprites take the fog and their colour. Folding (the fast paths), a sprite whose
+// corners all lie inside the fog's range has the fog folded into its corner colours and is drawn
+// with the GL's fog off (SpriteFog.h: the same pixels but for a rare level, fewer operations for
+// each); any other sprite, and every sprite without folding, is drawn with the GL's fog and the
+// colour set, call for call as before. Ending, it turns the GL's fog back on if it turned it off.
+class SpriteFogFolding {
+public:
+    explicit SpriteFogFolding(bool fold) : fog_(fold ? foldableFog() : std::nullopt) {}
+    ~SpriteFogFolding() { setGlFog(true); }
+    SpriteFogFolding(const SpriteFogFolding&) = delete;
+    SpriteFogFolding& operator=(const SpriteFogFolding&) = delete;
+
+    // glColor4f, remembered for the folded corners.
+    void setColour(float red, float green, float blue, float alpha) {
+        glColor4f(red, green, blue, alpha);
+        colour_ = {red, green, blue, alpha};
+    }
+
+    // The unit quad under the current matrices; the colour set stays current.
+    void drawQuad() {
+        if (fog_) {
+            const GlMatrix modelView = currentMatrix(GL_MODELVIEW_MATRIX);
+            std::array<float, 4> eyeZ{};
+            for (int k = 0; k < 4; ++k) eyeZ[k] = transformedRow(modelView, 2, kQuadCorners[k][0], kQuadCorners[k][1]);
+            if (const auto colours = foldFog(*fog_, colour_, eyeZ)) {
+                setGlFog(false);
+                drawUnitQuad(*colours);
+                glColor4f(colour_[0], colour_[1], colour_[2], colour_[3]);
+                return;
+            }
+        }
+        setGlFog(true);
+        drawUnitQuad();
+    }
+
+private:
+    void setGlFog(bool on) {
+        if (on == glFogOn_) return;
+        if (on)
+            glEnable(GL_FOG);
+        else
+            glDisable(GL_FOG);
+        glFogOn_ = on;
+    }
+
+    std::optional<LinearFog> fog_;
+    std::array<float, 4> colour_{};
+    bool glFogOn_ = true;  // as far as this family's sprites are concerned
+};
+
 // The state every sprite family draws with, set before its first sprite; the family's sprites
 // follow inside one matrix push.
 void beginSpriteFamily(assets::Texture& texture) {
@@ -222,14 +290,14 @@ void endSpriteFamily() {
 }
 
 // One sprite: turned about z by angle degrees, moved, scaled by s, optionally centred.
-void drawSprite(double angle, double x, double y, double z, int s, bool centred) {
+void drawSprite(double angle, double x, double y, double z, int s, bool centred, SpriteFogFolding& fog) {
     glPushMatrix();
     glRotatef(static_cast<float>(angle), 0.0f, 0.0f, 1.0f);
     glTranslatef(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
     const auto size = static_cast<float>(s);
     glScalef(size, size, 1.0f);
     if (centred) glTranslatef(-0.5f, -0.5f, 0.0f);
-    drawUnitQuad();
+    fog.drawQuad();
     glPopMatrix();
 }
 
@@ -244,32 +312,35 @@ struct AxisFamily {
     double spinStep, spinBase, phaseStep, zStep;
 };
 
-void drawAxisFamily(float t, const AxisFamily& f) {
+// foldFog: as SpriteFogFolding says.
+void drawAxisFamily(float t, const AxisFamily& f, bool foldFog) {
     if (!f.texture) return;
     beginSpriteFamily(*f.texture);
-    glColor4f(static_cast<float>(f.red), static_cast<float>(f.green), static_cast<float>(f.blue), f.alpha);
+    SpriteFogFolding fog(foldFog);
+    fog.setColour(static_cast<float>(f.red), static_cast<float>(f.green), static_cast<float>(f.blue), f.alpha);
     glPushMatrix();
     for (int i = f.first; i <= f.last; ++i) {
         const double angle = -(t * (f.spinStep * i + f.spinBase) + f.phaseStep * i);
-        drawSprite(angle, 0.0, 0.0, f.zStep * i, f.sizeStep * i + f.sizeBase, true);
+        drawSprite(angle, 0.0, 0.0, f.zStep * i, f.sizeStep * i + f.sizeBase, true, fog);
     }
     endSpriteFamily();
 }
 
 // Family 2: sixteen shrinking sprites off the axis, each with its own colour, turning about a
 // corner (not centred).
-// With skipBlank the sprites whose alpha is 0 are left out.
-void drawRotiFamily(float t, double m, assets::Texture* texture, bool skipBlank) {
+// With skipBlank the sprites whose alpha is 0 are left out; foldFog as SpriteFogFolding says.
+void drawRotiFamily(float t, double m, assets::Texture* texture, bool skipBlank, bool foldFog) {
     if (!texture) return;
     beginSpriteFamily(*texture);
+    SpriteFogFolding fog(foldFog);
     glPushMatrix();
     for (int i = 0; i <= 15; ++i) {
         const auto alpha = static_cast<float>(0.1 * i / 16);
-        glColor4f(static_cast<float>(m), static_cast<float>(0.35 * m), static_cast<float>(1.1 - m), alpha);
+        fog.setColour(static_cast<float>(m), static_cast<float>(0.35 * m), static_cast<float>(1.1 - m), alpha);
         if (skipBlank && frameBufferLevel(alpha) == 0) continue;
         const double angle = -0.35 * (t * (std::sin(0.532153 * i) + 4.3125 + 1.75431234521 * i) + 49.5322 * i);
         const double x = 15 * (0.2 + 0.8 * i / 16) * std::sin(0.26342142 * i);
-        drawSprite(angle, x, 0.0, 0.25 * (i - 8), 160 - 7 * i, false);
+        drawSprite(angle, x, 0.0, 0.25 * (i - 8), 160 - 7 * i, false, fog);
     }
     endSpriteFamily();
 }
@@ -419,18 +490,20 @@ void DemoContent::drawCoreScene(int ms) {
     glPopMatrix();
 
     // Colours (m, m, 1) unless the family says otherwise; sizes, spins and offsets per family.
-    drawAxisFamily(t, {fire2d2bTexture.get(), m, m, 1, 0.01f, -5, 5, 1, 250, 1.234521, 12.3125, 0, 0.825});
-    drawRotiFamily(t, m, rotiTexture.get(), fast);
-    drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1});
+    drawAxisFamily(t, {fire2d2bTexture.get(), m, m, 1, 0.01f, -5, 5, 1, 250, 1.234521, 12.3125, 0, 0.825}, fast);
+    drawRotiFamily(t, m, rotiTexture.get(), fast, fast);
+    drawAxisFamily(t, {firetwirlTexture.get(), m, m, 1, 0.015f, -2, 2, 2, 250, 1.75431234521, 7.3125, 39.5322, 1}, fast);
     // The fast path sends the swarm as one batch.
     drawParticleSwarm(t, m, partiTexture.get(), fast);
     glPopMatrix();
 
     drawAxisFamily(t, {darkpartTexture2.get(), m, 0.4 * m, 1.01 - m, 0.015f, -2, 2, 100, 50, 1.25431234521,
-                       3.3125, 29.5322, 0.6});
-    drawAxisFamily(t, {darkpartTexture2.get(), m, m, 1, 0.05f, -1, 1, 95, 15, 1.74241276521, 4.3125, 79.5322, 0.9});
+                       3.3125, 29.5322, 0.6},
+                   fast);
+    drawAxisFamily(t, {darkpartTexture2.get(), m, m, 1, 0.05f, -1, 1, 95, 15, 1.74241276521, 4.3125, 79.5322, 0.9}, fast);
     drawAxisFamily(t, {fire2d2bTexture.get(), m, m, 1, 0.015f, -3, 3, 1, 350, 1.31267856234521, 7.3125, 79.5322,
-                       0.65});
+                       0.65},
+                   fast);
 }
 
 }  // namespace content
