@@ -11,6 +11,7 @@
 #include "content/ContentFixtures.h"
 #include "content/Timeline.h"
 #include "effects/LayerFixtures.h"
+#include "effects/SceneSetup.h"
 #include "support/GlTestContext.h"
 
 namespace {
@@ -349,44 +350,58 @@ TEST_F(ContentTest, StarSphereIsTheSameOnBothPaths) {
 // The core scene over the star sphere, bit for bit the same on every path: the fast paths send
 // the particle swarm as one batch whose vertices must land where the GL's own matrix calls put
 // them (an edge one unit in the last place off moves a particle's rim by a pixel, a texture
-// coordinate a unit off shifts a sample). The scene's other pictures are pure blue, so with grey
-// particles red and green come from the swarm alone; the particle is fine diagonal ramps, so
-// that every sample shows.
+// coordinate a unit off shifts a sample) and whose fog coordinates must be the eye distances the
+// GL would fog them by. The scene's other pictures are pure blue, so with grey particles red and
+// green come from the swarm alone; the particle is fine diagonal ramps, so that every sample
+// shows. The star sphere's fog hardly touches the swarm: a thick grey fog over the swarm's depth
+// shows a fog coordinate off.
 TEST_F(ContentTest, CoreSceneIsTheSameOnEveryPath) {
-    // Plain, burst 1, the swell (two frames), mirrored (h < 0), the breakdown.
-    const int times[] = {82800, 107000, 110000, 113500, 145700, 200000};
-    auto drawn = [&](content::RenderPath path, bool ramps) {
-        assettest::Bytes particle(64 * 64 * 3, 0);
-        for (std::size_t i = 0; ramps && i < particle.size(); ++i)
-            particle[i] = static_cast<std::uint8_t>((i / 3 % 64 * 29 + i / 3 / 64 * 53) % 256);
-        assettest::writeJpeg("data/parti1.jpg", 64, 64, 3, particle);
-        auto content = load({"parti1.jpg"}, path);
-        std::vector<std::vector<unsigned char>> pixels;
-        for (int ms : times) {
-            glViewport(0, 0, 512, 256);
-            glDepthMask(GL_TRUE);
-            content->drawStarSphere(ms);
-            content->drawCoreScene(ms);
-            expectNoGlError("drawCoreScene");
-            std::vector<unsigned char> p(512 * 256 * 3);
-            glReadPixels(0, 0, 512, 256, GL_RGB, GL_UNSIGNED_BYTE, p.data());
-            pixels.push_back(std::move(p));
-        }
-        return pixels;
+    struct Case {
+        const char* name;
+        float fogEnd;  // a grey fog from eye distance 1 to this one; 0: the star sphere's
+        std::vector<int> times;
     };
-    const auto faithful = drawn(content::RenderPath::Faithful, true);
-    for (content::RenderPath path : {content::RenderPath::Fast, content::RenderPath::FastFixedFunction}) {
-        SCOPED_TRACE(content::renderPathName(path));
-        const auto fast = drawn(path, true);
-        for (std::size_t k = 0; k < std::size(times); ++k) {
-            int off = 0;
-            for (std::size_t i = 0; i < fast[k].size(); ++i) off += fast[k][i] != faithful[k][i];
-            EXPECT_EQ(off, 0) << "components off at music time " << times[k];
+    // Plain, burst 1, the swell (two frames), mirrored (h < 0), the breakdown; in the thick fog
+    // a plain and two swell frames.
+    const Case cases[] = {{"star sphere's fog", 0.0f, {82800, 107000, 110000, 113500, 145700, 200000}},
+                          {"thick fog", 300.0f, {82800, 107000, 113500}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto drawn = [&](content::RenderPath path, bool ramps) {
+            assettest::Bytes particle(64 * 64 * 3, 0);
+            for (std::size_t i = 0; ramps && i < particle.size(); ++i)
+                particle[i] = static_cast<std::uint8_t>((i / 3 % 64 * 29 + i / 3 / 64 * 53) % 256);
+            assettest::writeJpeg("data/parti1.jpg", 64, 64, 3, particle);
+            auto content = load({"parti1.jpg"}, path);
+            std::vector<std::vector<unsigned char>> pixels;
+            for (int ms : c.times) {
+                glViewport(0, 0, 512, 256);
+                glDepthMask(GL_TRUE);
+                content->drawStarSphere(ms);
+                const float grey[4] = {0.4f, 0.4f, 0.4f, 0.0f};
+                if (c.fogEnd > 0) effects::setLinearFog(grey, c.fogEnd);
+                content->drawCoreScene(ms);
+                expectNoGlError("drawCoreScene");
+                std::vector<unsigned char> p(512 * 256 * 3);
+                glReadPixels(0, 0, 512, 256, GL_RGB, GL_UNSIGNED_BYTE, p.data());
+                pixels.push_back(std::move(p));
+            }
+            return pixels;
+        };
+        const auto faithful = drawn(content::RenderPath::Faithful, true);
+        for (content::RenderPath path : {content::RenderPath::Fast, content::RenderPath::FastFixedFunction}) {
+            SCOPED_TRACE(content::renderPathName(path));
+            const auto fast = drawn(path, true);
+            for (std::size_t k = 0; k < c.times.size(); ++k) {
+                int off = 0;
+                for (std::size_t i = 0; i < fast[k].size(); ++i) off += fast[k][i] != faithful[k][i];
+                EXPECT_EQ(off, 0) << "components off at music time " << c.times[k];
+            }
         }
+        // The swarm is in every one of these pictures.
+        const auto dark = drawn(content::RenderPath::Faithful, false);
+        for (std::size_t k = 0; k < c.times.size(); ++k) EXPECT_FALSE(faithful[k] == dark[k]) << c.times[k];
     }
-    // The swarm is in every one of these pictures.
-    const auto dark = drawn(content::RenderPath::Faithful, false);
-    for (std::size_t k = 0; k < std::size(times); ++k) EXPECT_FALSE(faithful[k] == dark[k]) << times[k];
 }
 
 // A working area with detail in every texel: ramps and fine stripes, drawn over the scenes.
