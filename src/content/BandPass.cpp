@@ -77,10 +77,12 @@ constexpr int kBarRows = effects::kLetterboxRows / 2;
 // about 30 ms for one term to 430 ms for 16 with a cold shader cache): so a program for each
 // count a tile often draws. The corner copies come four a level, so the counts are mostly
 // even, and those of partly covering layers (the title's) mostly multiples of 4. Largest first
-// (largestFitting), down to 1.
+// (largestFitting), down to 1. A placed term's values take 11 of a program's varyings' 128
+// components (32 vectors on llvmpipe; packed as termVaryings packs them, 16 covering terms take
+// 28 vectors): 8 placed terms at most.
 constexpr int kMostTerms = 16;
 constexpr int kCoveringTerms[] = {16, 14, 12, 10, 8, 6, 4, 2, 1};
-constexpr int kPlacedTerms[] = {16, 12, 8, 6, 4, 2, 1};
+constexpr int kPlacedTerms[] = {8, 6, 4, 2, 1};
 // Exact terms: one per level with weight, the levels of one quad in one draw.
 constexpr int kMostExactTerms = BandPass::kLevelCount;
 // The side of the band tiles, each drawing the terms that add something there: a quarter of
@@ -116,23 +118,84 @@ vec3 level8(vec3 c) {
 // Covering: placed terms whose layers cover the whole band (no rectangle to test).
 enum class TermKind { Exact, Placed, Covering };
 
+// llvmpipe's fragment programs read every uniform lane by lane (eight bounds-checked loads and
+// inserts for each component a group of pixels reads: a fragment's first lane may be off, so the
+// value is not loaded once), which took about a quarter of the band's time. Its vertex programs
+// load a uniform once, and flat inputs are set up once a triangle: the vertex program copies the
+// terms' uniforms into flat varyings and the fragment program reads those, the same values in
+// the same operations. (Without GLSL 1.30 they are plain varyings, equal at every vertex.)
+// One value the vertex program passes on; `value` is its expression of the program's uniforms.
+// Exact terms' weights take a vector a term; placed and covering terms' weights go 4 terms to a
+// vector a component (x, y, z: a float up to a vec4, the last group as long as its terms), their
+// maps and rectangles a vector a term.
+struct Varying {
+    std::string name, type, value;
+};
+
+// Where the fragment program reads term j's component of the weights that the varyings `name`0,
+// `name`1, ... carry 4 terms to a vector, of a program of `terms` terms.
+std::string packedTerm(const std::string& name, int j, int terms) {
+    const std::string v = name + std::to_string(j / 4);
+    if (std::min(4, terms - j / 4 * 4) == 1) return v;
+    return v + "." + "xyzw"[j % 4];
+}
+
+std::vector<Varying> termVaryings(int terms, TermKind kind) {
+    std::vector<Varying> v;
+    if (kind == TermKind::Exact) {
+        for (int j = 0; j < terms; ++j) v.push_back({"vWeight" + std::to_string(j), "vec4", "weight[" + std::to_string(j) + "]"});
+        v.push_back({"vAlphaSum", "float", "alphaSum"});
+        return v;
+    }
+    const std::pair<const char*, char> parts[] = {{"vScale", 'x'}, {"vCount", 'y'}, {"vAlpha", 'z'}};
+    for (int g = 0; g * 4 < terms; ++g) {
+        const int n = std::min(4, terms - 4 * g);
+        const std::string type = n == 1 ? "float" : "vec" + std::to_string(n);
+        for (const auto& [name, component] : parts) {
+            std::string value = type + "(";
+            for (int i = 0; i < n; ++i)
+                value += std::string(i > 0 ? ", " : "") + "weight[" + std::to_string(4 * g + i) + "]." + component;
+            v.push_back({name + std::to_string(g), type, value + ")"});
+        }
+    }
+    for (int j = 0; j < terms; ++j) {
+        const std::string k = std::to_string(j);
+        v.push_back({"vMap" + k, "vec4", "map[" + k + "]"});
+        if (kind == TermKind::Placed) v.push_back({"vRect" + k, "vec4", "rect[" + k + "]"});
+    }
+    return v;
+}
+
+// The varyings' declarations: flat where the GLSL has it, `in` or `out` of a vertex program.
+std::string varyingDeclarations(const std::vector<Varying>& varyings, bool glsl130, const char* direction) {
+    std::string s;
+    for (const Varying& v : varyings)
+        s += (glsl130 ? std::string("flat ") + direction : std::string("varying")) + " " + v.type + " " + v.name + ";\n";
+    return s;
+}
+
 // Term j: one sample of level[j] at `coordinate`, rounded, times the 8-bit alpha weight[j].x (as
 // a / 255), counted weight[j].y times. Exact terms have a second alpha class (weight[j].z,
 // counted weight[j].w times: the corner copies lying on the centred layer); placed terms count
 // only inside the layer's rectangle rect[j] and bring their alpha channel's part, weight[j].z.
-std::string termSource(int j, const std::string& coordinate, TermKind kind) {
+// (The fragment program reads them from the varyings termVaryings names.)
+std::string termSource(int j, int terms, const std::string& coordinate, TermKind kind) {
     const std::string k = std::to_string(j);
-    const std::string w = "weight[" + k + "]";
     std::string s = "    {\n"
                     "        vec3 c = level8(texture2D(level[" + k + "], " + coordinate + ").rgb);\n";
+    if (kind == TermKind::Exact) {
+        const std::string w = "vWeight" + k;
+        return s + "        sum.rgb += " + w + ".y * floor(c * " + w + ".x + 0.5) + " + w + ".w * floor(c * " + w +
+               ".z + 0.5);\n    }\n";
+    }
+    const std::string term = "vec4(" + packedTerm("vCount", j, terms) + " * floor(c * " + packedTerm("vScale", j, terms) +
+                             " + 0.5), " + packedTerm("vAlpha", j, terms) + ")";
     if (kind == TermKind::Placed) {
-        s += "        vec4 r = rect[" + k + "];\n"
+        s += "        vec4 r = vRect" + k + ";\n"
              "        float inside = step(r.x, p.x) * (1.0 - step(r.y, p.x)) * step(r.z, p.y) * (1.0 - step(r.w, p.y));\n"
-             "        sum += inside * vec4(" + w + ".y * floor(c * " + w + ".x + 0.5), " + w + ".z);\n";
-    } else if (kind == TermKind::Covering) {
-        s += "        sum += vec4(" + w + ".y * floor(c * " + w + ".x + 0.5), " + w + ".z);\n";
+             "        sum += inside * " + term + ";\n";
     } else {
-        s += "        sum.rgb += " + w + ".y * floor(c * " + w + ".x + 0.5) + " + w + ".w * floor(c * " + w + ".z + 0.5);\n";
+        s += "        sum += " + term + ";\n";
     }
     return s + "    }\n";
 }
@@ -143,38 +206,41 @@ std::string termSource(int j, const std::string& coordinate, TermKind kind) {
 // The glow levels are RGB: every sample's alpha is 1, so a term's alpha is its layer's alpha.
 std::string fragmentSource(int terms, TermKind kind, bool glsl130) {
     const bool placed = kind != TermKind::Exact;
-    const std::string n = std::to_string(terms);
     std::string s = glsl130 ? kHead130 : kHead110;
-    s += "uniform sampler2D level[" + n + "];\n";
-    if (placed) {
-        s += "uniform vec4 weight[" + n + "];  // alpha / 255, count, alpha channel's part\n";
-        s += "uniform vec4 map[" + n + "];     // s = x * map.x + map.y, t = y * map.z + map.w (window pixels)\n";
-        if (kind == TermKind::Placed)
-            s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
-    } else {
-        s += "uniform vec4 weight[" + n + "];  // alpha a / 255, count a, alpha b / 255, count b\n";
-        s += "uniform float alphaSum;         // the alpha channel's part of every term\n";
-    }
+    s += "uniform sampler2D level[" + std::to_string(terms) + "];\n";
+    s += varyingDeclarations(termVaryings(terms, kind), glsl130, "in");
     s += "void main() {\n    vec2 p = gl_FragCoord.xy;\n";
-    s += placed ? "    vec4 sum = vec4(0.0);\n" : "    vec4 sum = vec4(0.0, 0.0, 0.0, alphaSum);\n";
+    s += placed ? "    vec4 sum = vec4(0.0);\n" : "    vec4 sum = vec4(0.0, 0.0, 0.0, vAlphaSum);\n";
     for (int j = 0; j < terms; ++j) {
-        const std::string k = std::to_string(j);
+        const std::string m = "vMap" + std::to_string(j);
         const std::string coordinate =
-            placed ? "vec2(p.x * map[" + k + "].x + map[" + k + "].y, p.y * map[" + k + "].z + map[" + k + "].w)"
-                   : "gl_TexCoord[0].st";
-        s += termSource(j, coordinate, kind);
+            placed ? "vec2(p.x * " + m + ".x + " + m + ".y, p.y * " + m + ".z + " + m + ".w)" : "gl_TexCoord[0].st";
+        s += termSource(j, terms, coordinate, kind);
     }
     s += "    gl_FragColor = min(sum, 255.0) / 255.0;\n}\n";
     return s;
 }
 
-// ftransform: the very position the fixed-function pipeline computes.
-std::string vertexSource(bool glsl130) {
-    return std::string(glsl130 ? "#version 130\n" : "#version 110\n") +
-           "void main() {\n"
-           "    gl_Position = ftransform();\n"
-           "    gl_TexCoord[0] = gl_MultiTexCoord0;\n"
-           "}\n";
+// ftransform: the very position the fixed-function pipeline computes. The terms' uniforms,
+// passed on to the fragment program.
+std::string vertexSource(int terms, TermKind kind, bool glsl130) {
+    const std::string n = std::to_string(terms);
+    std::string s = glsl130 ? "#version 130\n" : "#version 110\n";
+    if (kind == TermKind::Exact) {
+        s += "uniform vec4 weight[" + n + "];  // alpha a / 255, count a, alpha b / 255, count b\n";
+        s += "uniform float alphaSum;         // the alpha channel's part of every term\n";
+    } else {
+        s += "uniform vec4 weight[" + n + "];  // alpha / 255, count, alpha channel's part\n";
+        s += "uniform vec4 map[" + n + "];     // s = x * map.x + map.y, t = y * map.z + map.w (window pixels)\n";
+        if (kind == TermKind::Placed)
+            s += "uniform vec4 rect[" + n + "];    // covered: x0 <= x < x1, y0 <= y < y1 (window pixels)\n";
+    }
+    const std::vector<Varying> varyings = termVaryings(terms, kind);
+    s += varyingDeclarations(varyings, glsl130, "out");
+    s += "void main() {\n    gl_Position = ftransform();\n";
+    if (kind == TermKind::Exact) s += "    gl_TexCoord[0] = gl_MultiTexCoord0;\n";
+    for (const Varying& v : varyings) s += "    " + v.name + " = " + v.value + ";\n";
+    return s + "}\n";
 }
 
 GLuint compile(GLenum kind, const std::string& source) {
@@ -622,16 +688,22 @@ struct BandPass::Program {
     }
 
     // Null when the program does not build.
-    static std::unique_ptr<Program> build(GLuint vertex, int terms, TermKind kind, bool glsl130) {
+    static std::unique_ptr<Program> build(int terms, TermKind kind, bool glsl130) {
+        const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource(terms, kind, glsl130));
         const GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentSource(terms, kind, glsl130));
-        if (fragment == 0) return nullptr;
+        if (vertex == 0 || fragment == 0) {
+            if (vertex != 0) glDeleteShader(vertex);
+            if (fragment != 0) glDeleteShader(fragment);
+            return nullptr;
+        }
         auto p = std::make_unique<Program>();
         p->terms = terms;
         p->program = glCreateProgram();
         glAttachShader(p->program, vertex);
         glAttachShader(p->program, fragment);
         glLinkProgram(p->program);
-        glDeleteShader(fragment);  // freed with the program
+        glDeleteShader(vertex);  // both freed with the program
+        glDeleteShader(fragment);
         GLint linked = GL_FALSE;
         glGetProgramiv(p->program, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) return nullptr;
@@ -792,19 +864,16 @@ std::unique_ptr<BandPass> BandPass::create() {
     glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS, &units);
     if (units < kLevelCount) return nullptr;
     std::unique_ptr<BandPass> pass(new BandPass());
-    const GLuint vertex = compile(GL_VERTEX_SHADER, vertexSource(glsl130));
-    if (vertex == 0) return nullptr;
     // Largest first (largestFitting).
     for (int terms = kMostExactTerms; terms >= 1; --terms) {
-        if (auto p = Program::build(vertex, terms, TermKind::Exact, glsl130)) pass->exact_.push_back(std::move(p));
+        if (auto p = Program::build(terms, TermKind::Exact, glsl130)) pass->exact_.push_back(std::move(p));
     }
     for (int terms : kPlacedTerms) {
-        if (auto p = Program::build(vertex, terms, TermKind::Placed, glsl130)) pass->placed_.push_back(std::move(p));
+        if (auto p = Program::build(terms, TermKind::Placed, glsl130)) pass->placed_.push_back(std::move(p));
     }
     for (int terms : kCoveringTerms) {
-        if (auto p = Program::build(vertex, terms, TermKind::Covering, glsl130)) pass->covering_.push_back(std::move(p));
+        if (auto p = Program::build(terms, TermKind::Covering, glsl130)) pass->covering_.push_back(std::move(p));
     }
-    glDeleteShader(vertex);
     if (pass->exact_.size() != static_cast<std::size_t>(kMostExactTerms) || pass->placed_.size() != std::size(kPlacedTerms) ||
         pass->covering_.size() != std::size(kCoveringTerms))
         return nullptr;

@@ -457,6 +457,38 @@ TEST_F(BandPassTest, LeavesOutTheLayersOfABlackLevel) {
     EXPECT_EQ(lit, 0);
 }
 
+// Offset layers, partly covering the band or covering it, in numbers that take one program or
+// several of several sizes: the band the pass sums in one compose is, to the bit, the one it adds
+// up layer by layer (each a program of one term; the blend adds whole levels and saturates the
+// same either way), so every term of a program reads its own values.
+TEST_F(BandPassTest, SumsManyOffsetLayersAsOneAtATime) {
+    const GlowLevels glow(51);
+    std::vector<unsigned char> together(640 * 272 * 4), apart(together.size());
+    for (const float scale : {0.55f, 1.4f}) {      // partly covering, covering
+        for (const int count : {3, 8, 9, 13, 16, 17, 30}) {
+            SCOPED_TRACE("scale " + std::to_string(scale) + ", " + std::to_string(count) + " layers");
+            std::vector<BandLayer> layers;
+            for (int i = 0; i < count; ++i) {
+                const float x = static_cast<float>(i % 7 * 23 - 70), y = static_cast<float>(i % 5 * 17 - 34);
+                const float alpha = 0.015f + 0.007f * static_cast<float>(i % 6);
+                layers.push_back({i % BandPass::kLevelCount, alpha, x, y, i % 2 ? scale : -scale, scale});
+            }
+            clearTo(0.0f);
+            ASSERT_TRUE(pass->compose(layers, glow.levels, 640, 480));
+            glReadPixels(0, 104, 640, 272, GL_RGBA, GL_UNSIGNED_BYTE, together.data());
+            clearTo(0.0f);
+            for (const BandLayer& layer : layers) ASSERT_TRUE(pass->compose({layer}, glow.levels, 640, 480));
+            glReadPixels(0, 104, 640, 272, GL_RGBA, GL_UNSIGNED_BYTE, apart.data());
+            expectNoGlError("compose");
+            const Difference d = compare(together, apart);
+            EXPECT_EQ(d.maxLevel, 0);
+            int lit = 0;
+            for (std::size_t k = 0; k < apart.size(); k += 4) lit += apart[k] + apart[k + 1] + apart[k + 2] > 0;
+            EXPECT_GT(lit, d.pixels / 4) << "the layers add too little to tell their terms apart";
+        }
+    }
+}
+
 TEST(BandLayers, FollowTheComposersOrderAndWeights) {
     const std::vector<BandLayer> plain = layersAt(200.0f);
     ASSERT_EQ(plain.size(), 45u);  // no streaks: centre and four corners per level
