@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "content/ContentFixtures.h"
 #include "content/Timeline.h"
@@ -49,6 +52,40 @@ protected:
         glDepthMask(GL_TRUE);
         content.drawFrame(msAt(t));
         expectNoGlError("drawFrame");
+    }
+
+    // A linear fog from eye distance 1 to `end` (0: none, the star sphere's fog stays).
+    struct SceneFog {
+        std::array<float, 4> colour;
+        float end;
+    };
+
+    // The core scene over the star sphere at each music time, 512 x 256 RGB pixels each, under
+    // `fog`. The scene's other pictures are pure blue, so with grey particles red and green come
+    // from the swarm alone; with `ramps` the particle is fine diagonal ramps, so that every sample
+    // shows, else black. The scene leaves the fog as it found it (the star sphere's fog is on).
+    std::vector<std::vector<unsigned char>> coreScenes(content::RenderPath path, bool ramps,
+                                                        const std::vector<int>& times, const SceneFog& fog) {
+        assettest::Bytes particle(64 * 64 * 3, 0);
+        for (std::size_t i = 0; ramps && i < particle.size(); ++i)
+            particle[i] = static_cast<std::uint8_t>((i / 3 % 64 * 29 + i / 3 / 64 * 53) % 256);
+        assettest::writeJpeg("data/parti1.jpg", 64, 64, 3, particle);
+        auto content = load({"parti1.jpg"}, path);
+        std::vector<std::vector<unsigned char>> pixels;
+        for (int ms : times) {
+            glViewport(0, 0, 512, 256);
+            glDepthMask(GL_TRUE);
+            content->drawStarSphere(ms);
+            if (fog.end > 0) effects::setLinearFog(fog.colour.data(), fog.end);
+            content->drawCoreScene(ms);
+            expectNoGlError("drawCoreScene");
+            EXPECT_TRUE(enabled(GL_FOG)) << ms;
+            EXPECT_EQ(integer(GL_FOG_COORDINATE_SOURCE), GL_FRAGMENT_DEPTH) << ms;
+            std::vector<unsigned char> p(512 * 256 * 3);
+            glReadPixels(0, 0, 512, 256, GL_RGB, GL_UNSIGNED_BYTE, p.data());
+            pixels.push_back(std::move(p));
+        }
+        return pixels;
     }
 
     assettest::ScratchDir scratch;
@@ -368,25 +405,7 @@ TEST_F(ContentTest, CoreSceneIsTheSameOnEveryPath) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         auto drawn = [&](content::RenderPath path, bool ramps) {
-            assettest::Bytes particle(64 * 64 * 3, 0);
-            for (std::size_t i = 0; ramps && i < particle.size(); ++i)
-                particle[i] = static_cast<std::uint8_t>((i / 3 % 64 * 29 + i / 3 / 64 * 53) % 256);
-            assettest::writeJpeg("data/parti1.jpg", 64, 64, 3, particle);
-            auto content = load({"parti1.jpg"}, path);
-            std::vector<std::vector<unsigned char>> pixels;
-            for (int ms : c.times) {
-                glViewport(0, 0, 512, 256);
-                glDepthMask(GL_TRUE);
-                content->drawStarSphere(ms);
-                const float grey[4] = {0.4f, 0.4f, 0.4f, 0.0f};
-                if (c.fogEnd > 0) effects::setLinearFog(grey, c.fogEnd);
-                content->drawCoreScene(ms);
-                expectNoGlError("drawCoreScene");
-                std::vector<unsigned char> p(512 * 256 * 3);
-                glReadPixels(0, 0, 512, 256, GL_RGB, GL_UNSIGNED_BYTE, p.data());
-                pixels.push_back(std::move(p));
-            }
-            return pixels;
+            return coreScenes(path, ramps, c.times, {{0.4f, 0.4f, 0.4f, 0.0f}, c.fogEnd});
         };
         const auto faithful = drawn(content::RenderPath::Faithful, true);
         for (content::RenderPath path : {content::RenderPath::Fast, content::RenderPath::FastFixedFunction}) {
@@ -400,6 +419,38 @@ TEST_F(ContentTest, CoreSceneIsTheSameOnEveryPath) {
         }
         // The swarm is in every one of these pictures.
         const auto dark = drawn(content::RenderPath::Faithful, false);
+        for (std::size_t k = 0; k < c.times.size(); ++k) EXPECT_FALSE(faithful[k] == dark[k]) << c.times[k];
+    }
+}
+
+// Under a black linear fog the fast paths fold the fog into the colours of the swarm's particles
+// whose corners all lie inside its range and draw them with the GL's fog off; a particle with a
+// corner nearer than the fog's start or beyond its end keeps the GL's fog. The picture is the
+// GL's fog's within a level either way. A thick fog from 1 to 300 holds the whole swarm of the
+// plain frame, part of the swell's lies nearer than 1; ends of 280 and 40 leave part of the
+// swarm beyond them.
+TEST_F(ContentTest, SwarmWithTheFogFoldedIntoItsColoursIsWithinALevelOfTheGlsFog) {
+    struct Case {
+        float fogEnd;
+        std::vector<int> times;
+    };
+    const Case cases[] = {{300.0f, {82800, 107000, 113500}}, {280.0f, {82800}}, {40.0f, {107000, 113500}}};
+    const std::array<float, 4> black{0.0f, 0.0f, 0.0f, 1.0f};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("fog end " + std::to_string(c.fogEnd));
+        const auto faithful = coreScenes(content::RenderPath::Faithful, true, c.times, {black, c.fogEnd});
+        for (content::RenderPath path : {content::RenderPath::Fast, content::RenderPath::FastFixedFunction}) {
+            SCOPED_TRACE(content::renderPathName(path));
+            const auto fast = coreScenes(path, true, c.times, {black, c.fogEnd});
+            for (std::size_t k = 0; k < c.times.size(); ++k) {
+                int worst = 0;
+                for (std::size_t i = 0; i < fast[k].size(); ++i)
+                    worst = std::max(worst, std::abs(fast[k][i] - faithful[k][i]));
+                EXPECT_LE(worst, 1) << "music time " << c.times[k];
+            }
+        }
+        // The swarm is in every one of these pictures.
+        const auto dark = coreScenes(content::RenderPath::Faithful, false, c.times, {black, c.fogEnd});
         for (std::size_t k = 0; k < c.times.size(); ++k) EXPECT_FALSE(faithful[k] == dark[k]) << c.times[k];
     }
 }
