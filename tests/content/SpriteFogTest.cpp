@@ -114,12 +114,12 @@ protected:
         glDeleteTextures(1, &texture_);
     }
 
-    // The quad with corners at eye-space depths `near` and `far` (x from -40 to 40), drawn with
+    // The quad with corners at eye-space depths `nearZ` and `farZ` (x from -40 to 40), drawn with
     // one colour (nullptr: corner colours given) and read back as RGB rows.
-    std::vector<unsigned char> draw(float near, float far, const CornerColours* corners) {
+    std::vector<unsigned char> draw(float nearZ, float farZ, const CornerColours* corners) {
         glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glClear(GL_COLOR_BUFFER_BIT);
-        const float z[4] = {near, near, far, far};
+        const float z[4] = {nearZ, nearZ, farZ, farZ};
         const float x[4] = {-40.0f, 40.0f, 40.0f, -40.0f};
         glBegin(GL_QUADS);
         for (int k = 0; k < 4; ++k) {
@@ -155,19 +155,19 @@ TEST_F(SpriteFogGlTest, FoldedQuadDrawsAsTheGlsFog) {
 
     struct DrawCase {
         const char* name;
-        float near, far;
+        float nearZ, farZ;
     };
     // The second quad reaches behind the eye: the GL clips it, its corners' fog coordinates
     // interpolated to the cut.
     const DrawCase cases[] = {{"in front", -2.0f, -140.0f}, {"through the eye plane", 100.0f, -140.0f}};
     for (const DrawCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const auto corners = foldFog(*fog, kColour, {c.near, c.near, c.far, c.far});
+        const auto corners = foldFog(*fog, kColour, {c.nearZ, c.nearZ, c.farZ, c.farZ});
         ASSERT_TRUE(corners.has_value());
-        const std::vector<unsigned char> fogged = draw(c.near, c.far, nullptr);
+        const std::vector<unsigned char> fogged = draw(c.nearZ, c.farZ, nullptr);
         glDisable(GL_FOG);
-        const std::vector<unsigned char> folded = draw(c.near, c.far, &*corners);
-        const std::vector<unsigned char> unfogged = draw(c.near, c.far, nullptr);
+        const std::vector<unsigned char> folded = draw(c.nearZ, c.farZ, &*corners);
+        const std::vector<unsigned char> unfogged = draw(c.nearZ, c.farZ, nullptr);
         glEnable(GL_FOG);
         EXPECT_GT(largestDifference(fogged, unfogged), 40);  // the fog darkens the far end well
         EXPECT_LE(largestDifference(fogged, folded), 1);
